@@ -1,0 +1,33 @@
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+#include "hash/hash.h"
+
+namespace {
+
+void hashBuffer(benchmark::State& state, HashFileChecker::Alg alg) {
+    std::unique_ptr<IHashFactory> factory(createHashFactory(alg));
+    std::vector<unsigned char> buffer(state.range(0));
+    for (std::size_t i = 0; i < buffer.size(); ++i) buffer[i] = static_cast<unsigned char>(i * 131);
+    for (auto _ : state) {
+        std::unique_ptr<IHash_Calc> calc(factory->createHashCalc());
+        calc->Update(buffer.data(), buffer.size());
+        std::unique_ptr<IHash> digest(factory->createHash(*calc, true));
+        benchmark::DoNotOptimize(digest->Digest());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(buffer.size()));
+}
+
+void BM_MD5(benchmark::State& s) { hashBuffer(s, HashFileChecker::MD5); }
+void BM_GOST3411_94(benchmark::State& s) { hashBuffer(s, HashFileChecker::GOST_RFC4357); }
+void BM_GOST3411_2012(benchmark::State& s) { hashBuffer(s, HashFileChecker::GOST_3411_2012); }
+
+BENCHMARK(BM_MD5)->Arg(64 << 10)->Arg(1 << 20);
+BENCHMARK(BM_GOST3411_94)->Arg(64 << 10)->Arg(1 << 20);
+BENCHMARK(BM_GOST3411_2012)->Arg(64 << 10)->Arg(1 << 20);
+
+}  // namespace
+
+BENCHMARK_MAIN();

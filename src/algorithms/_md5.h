@@ -1,0 +1,35 @@
+// MD5 message digest (RFC 1321): incremental calculator and 16-byte digest.
+#pragma once
+
+#include <cstdint>
+
+#include "algorithms/digest_bytes.h"
+
+class HashMD5;
+
+class HashMD5_Calc {
+public:
+    // Empty message: buffer and bit count cleared, chaining value set.
+    void Reset();
+    // Appends size bytes; a null data pointer is ignored whatever the size.
+    void Update(void const* data, unsigned long size);
+    // Pads, appends the bit count and writes the digest; the calculator is spent.
+    void FinalizeHash(HashMD5& out);
+
+private:
+    unsigned char buffer_[64];
+    std::uint32_t count_[2];  // message bits, low word first
+    std::uint32_t state_[4];  // A, B, C, D
+};
+
+class HashMD5 : public DigestBytes<16> {
+public:
+    HashMD5(void const* data, unsigned long size);
+    // inPlace false finalizes a copy and leaves calc running; true spends calc.
+    HashMD5(HashMD5_Calc& calc, bool inPlace);
+    bool operator==(HashMD5 const& other) const;
+
+private:
+    friend class HashMD5_Calc;
+};
+static_assert(sizeof(HashMD5) == 16, "a digest is exactly its bytes");

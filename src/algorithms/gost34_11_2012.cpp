@@ -1,0 +1,134 @@
+#include "algorithms/gost34_11_2012.h"
+
+#include <cstring>
+
+#include "algorithms/gost34_11_2012_const.h"
+#include "algorithms/gost34_11_2012_internal.h"
+
+namespace {
+
+using gost34_11_2012_const::C;
+
+constexpr gost34_11_2012_const::LpsTables premult = gost34_11_2012_const::buildLpsTables();
+
+constexpr UInt512 vector_0 = {};
+constexpr UInt512 vector_1 = {{0x0101010101010101ull, 0x0101010101010101ull, 0x0101010101010101ull,
+                               0x0101010101010101ull, 0x0101010101010101ull, 0x0101010101010101ull,
+                               0x0101010101010101ull, 0x0101010101010101ull}};
+constexpr unsigned char vector_0_1[64] = {0x01};
+constexpr UInt512 vector_0_512 = {{512}};
+
+inline UInt512 load(void const* p) {
+    UInt512 v;
+    std::memcpy(v.w, p, 64);
+    return v;
+}
+
+// out = LPS(a ^ b): word j of the result gathers byte j of every word.
+#define LPS_WORD(x, j)                                                            \
+    (premult.t[0][(x[0] >> (8 * j)) & 255] ^ premult.t[1][(x[1] >> (8 * j)) & 255] ^ \
+     premult.t[2][(x[2] >> (8 * j)) & 255] ^ premult.t[3][(x[3] >> (8 * j)) & 255] ^ \
+     premult.t[4][(x[4] >> (8 * j)) & 255] ^ premult.t[5][(x[5] >> (8 * j)) & 255] ^ \
+     premult.t[6][(x[6] >> (8 * j)) & 255] ^ premult.t[7][(x[7] >> (8 * j)) & 255])
+
+inline void lpsXor(std::uint64_t const* a, std::uint64_t const* b, std::uint64_t* out) {
+    std::uint64_t x[8];
+    for (int i = 0; i < 8; ++i) x[i] = a[i] ^ b[i];
+    out[0] = LPS_WORD(x, 0);
+    out[1] = LPS_WORD(x, 1);
+    out[2] = LPS_WORD(x, 2);
+    out[3] = LPS_WORD(x, 3);
+    out[4] = LPS_WORD(x, 4);
+    out[5] = LPS_WORD(x, 5);
+    out[6] = LPS_WORD(x, 6);
+    out[7] = LPS_WORD(x, 7);
+}
+
+// m = E(K, m): twelve rounds, each round key made just before it is used.
+inline void EKm(UInt512& K, UInt512& m) {
+    for (int i = 0; i < 12; ++i) {
+        std::uint64_t t[8];
+        lpsXor(m.w, K.w, t);       // LPS(X[K_i](m))
+        lpsXor(K.w, C.w[i], K.w);  // K_{i+1} = LPS(K_i ^ C_i)
+        std::memcpy(m.w, t, 64);
+    }
+    for (int i = 0; i < 8; ++i) m.w[i] ^= K.w[i];
+}
+
+// h = g_N(h, m) = E(LPS(h ^ N), m) ^ h ^ m.
+inline void g(UInt512& h, UInt512 const& N, UInt512 const& m) {
+    UInt512 K, e = m;
+    lpsXor(h.w, N.w, K.w);
+    EKm(K, e);
+    for (int i = 0; i < 8; ++i) h.w[i] ^= e.w[i] ^ m.w[i];
+}
+
+// a = (a + b) mod 2^512.
+inline void add512(UInt512& a, UInt512 const& b) {
+    unsigned carry = 0;
+    for (int i = 0; i < 8; ++i) {
+        std::uint64_t s = a.w[i] + b.w[i];
+        unsigned c1 = s < a.w[i];
+        std::uint64_t t = s + carry;
+        carry = c1 | (t < s);
+        a.w[i] = t;
+    }
+}
+
+}  // namespace
+
+GOST34_11_2012::GOST34_11_2012(int hashSize)
+    : h_(hashSize == 512 ? vector_0 : vector_1),
+      N_(vector_0),
+      sigma_(vector_0),
+      block_(),
+      hashSize_(hashSize),
+      finished_(false) {}
+
+void GOST34_11_2012::addBlocks(void const* data, unsigned long blocks) {
+    auto const* in = static_cast<unsigned char const*>(data);
+    // Process block by block, straight from the caller's memory.
+    for (unsigned long i = 0; i < blocks; ++i, in += 64) {
+        UInt512 m = load(in);
+        g(h_, N_, m);
+        add512(N_, vector_0_512);
+        add512(sigma_, m);
+    }
+    if (blocks != 0) std::memcpy(block_, in - 64, 64);
+}
+
+void GOST34_11_2012::addPortion(void const* data, unsigned long size) {
+    if (size == 64) {
+        addBlocks(data, 1);
+        return;
+    }
+    // Final portion: padded with 0x01 and zero bytes up to a whole block.
+    if (size != 0) std::memcpy(block_, data, size);
+    std::memcpy(block_ + size, vector_0_1, 64 - size);
+    UInt512 m = load(block_);
+    g(h_, N_, m);
+    UInt512 bits = {{std::uint64_t(size) * 8}};
+    add512(N_, bits);
+    add512(sigma_, m);
+    g(h_, vector_0, N_);
+    g(h_, vector_0, sigma_);
+    finished_ = true;
+}
+
+unsigned char const* GOST34_11_2012::getHash() {
+    if (!finished_) addPortion(nullptr, 0);
+    auto const* bytes = reinterpret_cast<unsigned char const*>(h_.w);
+    return hashSize_ == 512 ? bytes : bytes + 32;
+}
+
+namespace gost34_11_2012_internal {
+
+std::uint64_t const (&premult())[8][256] { return ::premult.t; }
+
+UInt512 lps(UInt512 const& x) {
+    UInt512 r;
+    lpsXor(x.w, vector_0.w, r.w);
+    return r;
+}
+
+}  // namespace gost34_11_2012_internal

@@ -1,0 +1,37 @@
+// GOST R 34.11-2012 (Streebog) compression core, 256- and 512-bit variants.
+// The core takes whole 64-byte blocks followed by one final portion of 0..63 bytes.
+#pragma once
+
+#include <cstdint>
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "the GOST R 34.11-2012 core keeps its state in little-endian words"
+#endif
+
+// Unsigned 512-bit number: word 0 least significant, each word little-endian,
+// so the 64 bytes in memory are the number's little-endian representation.
+struct UInt512 {
+    std::uint64_t w[8];
+};
+
+class GOST34_11_2012 {
+public:
+    // 512 selects the 512-bit variant; every other value the 256-bit one.
+    explicit GOST34_11_2012(int hashSize);
+
+    // size 64: one whole block. 0..63: the final portion, which finishes the state.
+    void addPortion(void const* data, unsigned long size);
+    // The same as `blocks` calls of addPortion(data + 64 * i, 64).
+    void addBlocks(void const* data, unsigned long blocks);
+    // Finishes with an empty portion if needed; 64 result bytes for the 512-bit
+    // variant, else 32 (the upper half of h). Least significant byte first.
+    unsigned char const* getHash();
+
+private:
+    UInt512 h_;
+    UInt512 N_;      // message bits so far
+    UInt512 sigma_;  // sum of all blocks, modulo 2^512
+    unsigned char block_[64];
+    std::int32_t hashSize_;
+    bool finished_;
+};

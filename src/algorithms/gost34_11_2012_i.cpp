@@ -1,0 +1,59 @@
+#include "algorithms/gost34_11_2012_i.h"
+
+#include <cstring>
+
+void Hash_Calc_GOST_34_11_2012::Update(void const* data, unsigned long size) {
+    if (size == 0) return;
+    auto const* in = static_cast<unsigned char const*>(data);
+
+    // Complete a partly filled block first.
+    if (pendingLen_ != 0) {
+        unsigned long take = 64 - pendingLen_;
+        if (size < take) take = size;
+        std::memcpy(pending_ + pendingLen_, in, take);
+        pendingLen_ += take;
+        in += take;
+        size -= take;
+        if (pendingLen_ < 64) return;
+        core_.addPortion(pending_, 64);
+        pendingLen_ = 0;
+    }
+    // Whole blocks straight from the caller's memory, the rest kept pending.
+    core_.addBlocks(in, size / 64);
+    in += size / 64 * 64;
+    size %= 64;
+    if (size != 0) {
+        std::memcpy(pending_, in, size);
+        pendingLen_ = size;
+    }
+}
+
+void Hash_Calc_GOST_34_11_2012::FinalizeHash(Hash_GOST_34_11_2012& out) {
+    if (pendingLen_ != 0) {
+        core_.addPortion(pending_, pendingLen_);
+        pendingLen_ = 0;
+    }
+    std::memcpy(out.bytes_, core_.getHash(), 32);
+}
+
+Hash_GOST_34_11_2012::Hash_GOST_34_11_2012(void const* data, unsigned long size) {
+    Hash_Calc_GOST_34_11_2012 calc;
+    calc.Update(data, size);
+    calc.FinalizeHash(*this);
+}
+
+Hash_GOST_34_11_2012::Hash_GOST_34_11_2012(Hash_Calc_GOST_34_11_2012& calc, bool inPlace) {
+    if (inPlace) {
+        calc.FinalizeHash(*this);
+    } else {
+        Hash_Calc_GOST_34_11_2012 copy = calc;
+        copy.FinalizeHash(*this);
+    }
+}
+
+void gost_34_11_2012(void const* data, unsigned long size, void* out, int hashSize) {
+    GOST34_11_2012 core(hashSize);
+    core.addBlocks(data, size / 64);
+    core.addPortion(static_cast<unsigned char const*>(data) + size / 64 * 64, size % 64);
+    std::memcpy(out, core.getHash(), hashSize / 8);
+}

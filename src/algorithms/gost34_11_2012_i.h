@@ -1,0 +1,38 @@
+// GOST R 34.11-2012 256-bit calculator and digest for the hash framework,
+// and a one-shot function for 256 and 512 bits.
+#pragma once
+
+#include <cstdint>
+
+#include "algorithms/digest_bytes.h"
+#include "algorithms/gost34_11_2012.h"
+
+class Hash_GOST_34_11_2012;
+
+class Hash_Calc_GOST_34_11_2012 {
+public:
+    Hash_Calc_GOST_34_11_2012() : core_(256), pendingLen_(0) {}
+    // Appends size bytes; whole blocks go to the core straight from data.
+    void Update(void const* data, unsigned long size);
+    // Finishes the core and writes the digest; the calculator is spent.
+    void FinalizeHash(Hash_GOST_34_11_2012& out);
+
+private:
+    GOST34_11_2012 core_;
+    unsigned char pending_[64];
+    std::uint64_t pendingLen_;
+};
+
+class Hash_GOST_34_11_2012 : public DigestBytes<32> {
+public:
+    Hash_GOST_34_11_2012(void const* data, unsigned long size);
+    // inPlace false finalizes a copy and leaves calc running; true spends calc.
+    Hash_GOST_34_11_2012(Hash_Calc_GOST_34_11_2012& calc, bool inPlace);
+
+private:
+    friend class Hash_Calc_GOST_34_11_2012;
+};
+static_assert(sizeof(Hash_GOST_34_11_2012) == 32, "a digest is exactly its bytes");
+
+// Digest of one buffer: hashSize 256 writes 32 bytes to out, 512 writes 64.
+void gost_34_11_2012(void const* data, unsigned long size, void* out, int hashSize);
