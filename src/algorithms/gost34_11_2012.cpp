@@ -24,24 +24,23 @@ inline UInt512 load(void const* p) {
     return v;
 }
 
-// out = LPS(a ^ b): word j of the result gathers byte j of every word.
-#define LPS_WORD(x, j)                                                            \
-    (premult.t[0][(x[0] >> (8 * j)) & 255] ^ premult.t[1][(x[1] >> (8 * j)) & 255] ^ \
-     premult.t[2][(x[2] >> (8 * j)) & 255] ^ premult.t[3][(x[3] >> (8 * j)) & 255] ^ \
-     premult.t[4][(x[4] >> (8 * j)) & 255] ^ premult.t[5][(x[5] >> (8 * j)) & 255] ^ \
-     premult.t[6][(x[6] >> (8 * j)) & 255] ^ premult.t[7][(x[7] >> (8 * j)) & 255])
-
+// out = LPS(a ^ b): word j of the result gathers byte j of every word. The
+// bytes are read in pairs so that loads and arithmetic share the work.
 inline void lpsXor(std::uint64_t const* a, std::uint64_t const* b, std::uint64_t* out) {
     std::uint64_t x[8];
     for (int i = 0; i < 8; ++i) x[i] = a[i] ^ b[i];
-    out[0] = LPS_WORD(x, 0);
-    out[1] = LPS_WORD(x, 1);
-    out[2] = LPS_WORD(x, 2);
-    out[3] = LPS_WORD(x, 3);
-    out[4] = LPS_WORD(x, 4);
-    out[5] = LPS_WORD(x, 5);
-    out[6] = LPS_WORD(x, 6);
-    out[7] = LPS_WORD(x, 7);
+    unsigned char const* p = reinterpret_cast<unsigned char const*>(x);
+    for (int j = 0; j < 8; j += 2) {
+        std::uint64_t lo = 0, hi = 0;
+        for (int i = 0; i < 8; ++i) {
+            std::uint16_t v;
+            std::memcpy(&v, p + 8 * i + j, 2);
+            lo ^= premult.t[i][v & 255];
+            hi ^= premult.t[i][v >> 8];
+        }
+        out[j] = lo;
+        out[j + 1] = hi;
+    }
 }
 
 // m = E(K, m): twelve rounds, each round key made just before it is used.
