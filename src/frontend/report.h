@@ -1,0 +1,44 @@
+// How the command-line tools report a failure: on standard error, in the
+// exact texts users' scripts match, with exit code -1 (status 255).
+#pragma once
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <iostream>
+#include <stdexcept>
+#include <string>
+
+#include "checker/hashfile_checker.h"
+
+namespace frontend {
+
+// Runs body and returns its exit code; an exception that leaves it is
+// written to standard error and gives -1.
+template <class Body>
+int RunReportingFailures(Body&& body) {
+    try {
+        return body();
+    } catch (HashFileChecker::FileIOException const& caught) {
+        HashFileChecker::FileIOException const e = caught;  // reported from a copy
+        std::cerr << "FileIO Error: " << e.what() << std::endl;
+        std::cerr << "File-[" << e.FileName << "]" << " ErrCode-" << e.ErrCode << std::endl;
+    } catch (std::exception const& e) {
+        std::cerr << "Error: " << e.what() << std::endl;
+    } catch (...) {
+        std::cerr << "Unhandled exception: ???" << std::endl;
+    }
+    return -1;
+}
+
+// Throws if anything written to standard output was lost (a full disk, a
+// closed pipe), so that a run never ends in success with a truncated list.
+inline void CheckStandardOutput() {
+    int err = errno;
+    if (std::cout.flush()) return;
+    std::string text = "Write error on standard output";
+    if (err != 0) text += std::string(": ") + std::strerror(err);
+    throw std::runtime_error(text);
+}
+
+}  // namespace frontend

@@ -1,0 +1,100 @@
+// Running the real command-line tools in scratch directories.
+#pragma once
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace testutil {
+
+// A fresh directory under the system's temporary directory, removed afterwards.
+class TempDir {
+public:
+    TempDir() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "icv-test-XXXXXX").string();
+        path_ = mkdtemp(tmpl.data());
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(TempDir const&) = delete;
+    TempDir& operator=(TempDir const&) = delete;
+
+    std::string const& path() const { return path_; }
+    std::string operator/(std::string const& name) const { return path_ + "/" + name; }
+
+    // Writes a file below the directory, creating its parent directories.
+    void write(std::string const& name, std::string const& content) const {
+        std::filesystem::path p = *this / name;
+        std::filesystem::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary) << content;
+    }
+
+private:
+    std::string path_;
+};
+
+inline std::string readFile(std::string const& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+struct RunResult {
+    std::string out;
+    std::string err;
+    int status;  // exit status, or 128 + signal number
+};
+
+struct RunOptions {
+    std::string cwd = ".";
+    std::string argv0;       // empty: the program path
+    std::string stdoutPath;  // empty: captured into RunResult::out
+    std::vector<std::string> wrapper;  // a command put in front, such as setpriv
+};
+
+// Runs a program with arguments; stdout and stderr are captured through files.
+inline RunResult run(std::string const& program, std::vector<std::string> const& args,
+                     RunOptions const& options = {}) {
+    TempDir capture;
+    std::string const outPath = options.stdoutPath.empty() ? capture / "out" : options.stdoutPath;
+    std::string const errPath = capture / "err";
+    std::vector<std::string> argv = options.wrapper;
+    std::string const file = argv.empty() ? program : argv[0];
+    argv.push_back(options.argv0.empty() || !options.wrapper.empty() ? program : options.argv0);
+    argv.insert(argv.end(), args.begin(), args.end());
+
+    pid_t pid = fork();
+    if (pid == 0) {
+        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0 || chdir(options.cwd.c_str()) != 0) _exit(125);
+        dup2(out, 1);
+        dup2(err, 2);
+        std::vector<char*> raw;
+        for (auto& a : argv) raw.push_back(const_cast<char*>(a.c_str()));
+        raw.push_back(nullptr);
+        execv(file.c_str(), raw.data());
+        _exit(126);
+    }
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    RunResult r;
+    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    r.out = options.stdoutPath.empty() ? readFile(outPath) : "";
+    r.err = readFile(errPath);
+    return r;
+}
+
+}  // namespace testutil
