@@ -90,6 +90,7 @@ void LoadFileList(char const* path, std::list<std::string>& entries) {
 void LoadHashList(char const* path, std::list<FileHashPair>& records) {
     std::ifstream in(path);
     if (!in.good()) throw FileIOException(path, "Can`t open HashList file for reading.", errno);
+    errno = 0;  // a format error reports whatever errno holds: nothing stale
     std::unique_ptr<char[]> line(new char[kHashListLine + 1]);
     for (;;) {
         in.getline(line.get(), kHashListLine + 1);
