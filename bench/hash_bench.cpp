@@ -20,9 +20,15 @@ void hashBuffer(benchmark::State& state, HashFileChecker::Alg alg) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(buffer.size()));
 }
 
-void BM_MD5(benchmark::State& s) { hashBuffer(s, HashFileChecker::MD5); }
-void BM_GOST3411_94(benchmark::State& s) { hashBuffer(s, HashFileChecker::GOST_RFC4357); }
-void BM_GOST3411_2012(benchmark::State& s) { hashBuffer(s, HashFileChecker::GOST_3411_2012); }
+void BM_MD5(benchmark::State& s) {
+    hashBuffer(s, HashFileChecker::MD5);
+}
+void BM_GOST3411_94(benchmark::State& s) {
+    hashBuffer(s, HashFileChecker::GOST_RFC4357);
+}
+void BM_GOST3411_2012(benchmark::State& s) {
+    hashBuffer(s, HashFileChecker::GOST_3411_2012);
+}
 
 BENCHMARK(BM_MD5)->Arg(64 << 10)->Arg(1 << 20);
 BENCHMARK(BM_GOST3411_94)->Arg(64 << 10)->Arg(1 << 20);

@@ -15,9 +15,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s md5|gost94|gost12 FILE\n", argv[0]);
         return 1;
     }
-    HashFileChecker::Alg alg = std::strcmp(argv[1], "md5") == 0      ? HashFileChecker::MD5
-                               : std::strcmp(argv[1], "gost94") == 0 ? HashFileChecker::GOST_RFC4357
-                                                                     : HashFileChecker::GOST_3411_2012;
+    HashFileChecker::Alg alg = std::strcmp(argv[1], "md5") == 0 ? HashFileChecker::MD5
+                               : std::strcmp(argv[1], "gost94") == 0
+                                   ? HashFileChecker::GOST_RFC4357
+                                   : HashFileChecker::GOST_3411_2012;
     int fd = open(argv[2], O_RDONLY);
     if (fd < 0) {
         std::perror(argv[2]);

@@ -65,11 +65,12 @@ TEST_F(Check, ChangedMissingAndUnknownRecordsAreReportedInOrder) {
     dir.write("hashes", testutil::readFile(dir / "hashes") + "d.txt=#SHA256:00\n");
     auto r = check({"hashes"}, inDir());
     // The new digest of "abd", as rhash --gost12-256 computes it.
-    EXPECT_EQ(r.out,
-              "File changed: a.txt "
-              "[#GOST3411_256_2012:48e4504bfe64f9bb6f96c897e13bbc6a8b2abc7d8195d966245c05a236972a94].\n"
-              "Warning: File not found: sub/b.txt.\n"
-              "Can't create hash calculator for d.txt [#SHA256:00].\n");
+    EXPECT_EQ(
+        r.out,
+        "File changed: a.txt "
+        "[#GOST3411_256_2012:48e4504bfe64f9bb6f96c897e13bbc6a8b2abc7d8195d966245c05a236972a94].\n"
+        "Warning: File not found: sub/b.txt.\n"
+        "Can't create hash calculator for d.txt [#SHA256:00].\n");
     EXPECT_EQ(r.err, summary(3, 2, 1, 0));
     EXPECT_EQ(r.status, 2);
 }
@@ -103,7 +104,8 @@ TEST_F(Check, LostStandardOutputIsAnError) {
 TEST_F(Check, MissingAndUnreadableFilesAreToldApart) {
     testutil::RunOptions options = inDir();
     if (geteuid() == 0) {
-        if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "running as root without setpriv";
+        if (access("/usr/bin/setpriv", X_OK) != 0)
+            GTEST_SKIP() << "running as root without setpriv";
         options.wrapper = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
     }
     ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);

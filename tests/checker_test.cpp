@@ -76,15 +76,15 @@ TEST_F(Checker, MissingFileIsAWarningUnlessStoppingOnErrors) {
 TEST_F(Checker, ChangedFilesAndUnknownAlgorithmsAreErrors) {
     dir.write("changed.txt", "abd");
     std::list<FileHashPair> const records = {
-        record("changed.txt", "#MD5:" + kMd5),
-        record("abc.txt", "#SHA1:" + kMd5),
+        record("changed.txt", "#MD5:" + kMd5), record("abc.txt", "#SHA1:" + kMd5),
         record("abc.txt", "#MD5:" + kMd5.substr(1)),  // a known tag, too few digits
     };
     EXPECT_EQ(HashFileChecker::CheckFiles(records, out, &stats, false), -1);
-    EXPECT_EQ(out.str(),
-              "File changed: " + dir / "changed.txt" + " [#MD5:4911e516e5aa21d327512e0c8b197616].\n" +
-                  "Can't create hash calculator for " + dir / "abc.txt" + " [#SHA1:" + kMd5 +
-                  "].\n" + "File changed: " + dir / "abc.txt" + " [#MD5:" + kMd5 + "].\n");
+    EXPECT_EQ(out.str(), "File changed: " + dir / "changed.txt" +
+                             " [#MD5:4911e516e5aa21d327512e0c8b197616].\n" +
+                             "Can't create hash calculator for " + dir / "abc.txt" +
+                             " [#SHA1:" + kMd5 + "].\n" + "File changed: " + dir / "abc.txt" +
+                             " [#MD5:" + kMd5 + "].\n");
     expectCounts(2, 3, 0, 0);
 
     out.str("");
@@ -98,8 +98,8 @@ TEST_F(Checker, OtherFileFailuresLeaveTheCheck) {
         std::string name, message;
         unsigned code;
     } const cases[] = {
-        {"sub", "File read error", 21},                            // a directory cannot be read
-        {"abc.txt/x", "Can`t open File for reading.", 20},         // not a directory
+        {"sub", "File read error", 21},                     // a directory cannot be read
+        {"abc.txt/x", "Can`t open File for reading.", 20},  // not a directory
     };
     for (auto const& c : cases) {
         stats = {0, 0, 0, 0};
@@ -121,10 +121,10 @@ TEST_F(Checker, HashListLinesSplitAtTheFirstEqualsSign) {
     dir.write("x", "abc");
     dir.write("list",
               "[section\n\n" + dir / "x" + "=" + kMd5 + "\n" +  // matches
-                  dir / "x" + "=y=z\n" + "=abc\n" + dir / "x" + "=\n" +
-                  dir / "x" + "=#MD5:" + kMd5 + "\r\n" +  // carriage return kept
-                  dir / "x" + "=" + kMd5 + "\r\n" + "[ignored]=\n" +
-                  std::string(4129, 'l') + "=\nafter the long line=\n");
+                  dir / "x" + "=y=z\n" + "=abc\n" + dir / "x" + "=\n" + dir / "x" +
+                  "=#MD5:" + kMd5 + "\r\n" +  // carriage return kept
+                  dir / "x" + "=" + kMd5 + "\r\n" + "[ignored]=\n" + std::string(4129, 'l') +
+                  "=\nafter the long line=\n");
     int result = HashFileChecker::CheckFiles((dir / "list").c_str(), out, &stats);
     EXPECT_EQ(result, -1);
     EXPECT_EQ(out.str(), "Can't create hash calculator for " + dir / "x" + " [y=z].\n" +

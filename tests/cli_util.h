@@ -59,8 +59,8 @@ struct RunResult {
 
 struct RunOptions {
     std::string cwd = ".";
-    std::string argv0;       // empty: the program path
-    std::string stdoutPath;  // empty: captured into RunResult::out
+    std::string argv0;                 // empty: the program path
+    std::string stdoutPath;            // empty: captured into RunResult::out
     std::vector<std::string> wrapper;  // a command put in front, such as setpriv
 };
 

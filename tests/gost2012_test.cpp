@@ -25,7 +25,8 @@ std::string const M1 = [] {
 }();
 std::string const M2 = [] {
     auto b = fromHexNumber(
-        "fbe2e5f0eee3c820fbeafaebef20fffbf0e1e0f0f520e0ed20e8ece0ebe5f0f2f120fff0eeec20f120faf2fee5e2"
+        "fbe2e5f0eee3c820fbeafaebef20fffbf0e1e0f0f520e0ed20e8ece0ebe5f0f2f120fff0eeec20f120faf2fee5"
+        "e2"
         "202ce8f6f3ede220e8e6eee1e8f0f2d1202ce8f0f2e5e220e5d1");
     return std::string(b.begin(), b.end());
 }();

@@ -1,8 +1,9 @@
+#include "algorithms/gost3411.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "algorithms/gost3411.h"
 #include "test_util.h"
 
 namespace {

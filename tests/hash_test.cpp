@@ -1,3 +1,5 @@
+#include "hash/hash.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -5,7 +7,6 @@
 #include <string>
 #include <typeinfo>
 
-#include "hash/hash.h"
 #include "test_util.h"
 
 namespace {
@@ -14,7 +15,9 @@ using FactoryPtr = std::unique_ptr<IHashFactory>;
 using HashPtr = std::unique_ptr<IHash>;
 using CalcPtr = std::unique_ptr<IHash_Calc>;
 
-FactoryPtr factory(HashFileChecker::Alg alg) { return FactoryPtr(createHashFactory(alg)); }
+FactoryPtr factory(HashFileChecker::Alg alg) {
+    return FactoryPtr(createHashFactory(alg));
+}
 
 std::string const kAbcMd5 = "900150983cd24fb0d6963f7d28e17f72";
 
@@ -43,15 +46,15 @@ TEST(HashText, CheckAcceptsExactlyOneCaseWithEitherTagForm) {
         {"$MD5:" + upper, false, true},
         {"", false, false},
         {"#MD5:", false, false},
-        {"#MD5" + kAbcMd5, false, false},                     // tag without its colon
-        {"#md5:" + kAbcMd5, false, false},                    // tag in lower case
-        {"#GOST3411_256_2012:" + kAbcMd5, false, false},      // another algorithm's tag
+        {"#MD5" + kAbcMd5, false, false},                 // tag without its colon
+        {"#md5:" + kAbcMd5, false, false},                // tag in lower case
+        {"#GOST3411_256_2012:" + kAbcMd5, false, false},  // another algorithm's tag
         {"#MD5:" + kAbcMd5 + "\n", false, false},
         {"#MD5:" + kAbcMd5 + " ", false, false},
         {"#MD5:" + kAbcMd5 + "\r", false, false},
         {kAbcMd5.substr(0, 31), false, false},
         {"900150983cd24fb0D6963F7D28E17F72", false, false},  // mixed case
-        {"MD5:" + kAbcMd5, false, false},                     // compared whole, untagged
+        {"MD5:" + kAbcMd5, false, false},                    // compared whole, untagged
         {"#" + kAbcMd5, false, false},
         {kAbcMd5 + std::string(1, '\0') + "tail", true, false},  // the text ends at its NUL
     };
@@ -86,8 +89,9 @@ TEST(HashText, DigestSizeAndBytesFollowTheAlgorithm) {
 }
 
 TEST(HashFactory, AlgorithmNumbersSelectTheirFactoriesAndOthersNone) {
-    EXPECT_EQ(HashPtr(factory(HashFileChecker::GOST_RFC4357)->createHash("", 0))->ToStr(false, true),
-              "#GOST3411_RFC4357:981e5f3ca30c841487830f84fb433e13ac1101569b9c13584ac483234cd656c0");
+    EXPECT_EQ(
+        HashPtr(factory(HashFileChecker::GOST_RFC4357)->createHash("", 0))->ToStr(false, true),
+        "#GOST3411_RFC4357:981e5f3ca30c841487830f84fb433e13ac1101569b9c13584ac483234cd656c0");
     EXPECT_EQ(HashPtr(factory(HashFileChecker::MD5)->createHash("", 0))->ToStr(false, true),
               "#MD5:d41d8cd98f00b204e9800998ecf8427e");
     EXPECT_EQ(

@@ -49,7 +49,8 @@ TEST(Md5, MatchesIndependentDigestsAroundPaddingBoundaries) {
         {testutil::patternMessage(65537), "c86dd3c51b98fec34b50253fd260235a"},
         {std::string(1000000, 'a'), "7707d6ae4e027c70eea2a935c2296f21"},
     };
-    for (auto const& c : cases) EXPECT_EQ(md5Hex(c.message), c.digest) << c.message.size() << " bytes";
+    for (auto const& c : cases)
+        EXPECT_EQ(md5Hex(c.message), c.digest) << c.message.size() << " bytes";
 }
 
 TEST(Md5, NullAddressIsIgnoredWhateverTheLength) {

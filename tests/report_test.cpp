@@ -1,12 +1,12 @@
 // The three ways the tools report a failure, and the output check.
+#include "frontend/report.h"
+
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <iostream>
 #include <new>
-#include <functional>
 #include <sstream>
-
-#include "frontend/report.h"
 
 namespace {
 
@@ -31,8 +31,7 @@ TEST(Report, EachKindOfFailureHasItsExactLines) {
               "FileIO Error: File read error\nFile-[dir/f] ErrCode-5\n");
     EXPECT_EQ(code, -1);
 
-    EXPECT_EQ(reportOf(code, []() -> int { throw std::bad_alloc(); }),
-              "Error: std::bad_alloc\n");
+    EXPECT_EQ(reportOf(code, []() -> int { throw std::bad_alloc(); }), "Error: std::bad_alloc\n");
     EXPECT_EQ(code, -1);
 
     EXPECT_EQ(reportOf(code, []() -> int { throw 42; }), "Unhandled exception: ???\n");
@@ -41,11 +40,10 @@ TEST(Report, EachKindOfFailureHasItsExactLines) {
 
 TEST(Report, ErrorCodeIsWrittenUnsigned) {
     int code = 0;
-    EXPECT_EQ(reportOf(code,
-                       []() -> int {
-                           throw HashFileChecker::FileIOException("", "x", 0xFFFFFFFFu);
-                       }),
-              "FileIO Error: x\nFile-[] ErrCode-4294967295\n");
+    EXPECT_EQ(
+        reportOf(code,
+                 []() -> int { throw HashFileChecker::FileIOException("", "x", 0xFFFFFFFFu); }),
+        "FileIO Error: x\nFile-[] ErrCode-4294967295\n");
 }
 
 }  // namespace

@@ -36,7 +36,8 @@ std::string usage(std::string const& program) {
 }
 
 std::string ioError(std::string const& message, std::string const& file, int code) {
-    return "FileIO Error: " + message + "\nFile-[" + file + "] ErrCode-" + std::to_string(code) + "\n";
+    return "FileIO Error: " + message + "\nFile-[" + file + "] ErrCode-" + std::to_string(code) +
+           "\n";
 }
 
 class Writer : public ::testing::Test {
@@ -56,7 +57,8 @@ protected:
 
 TEST_F(Writer, BadCommandLinesPrintUsageWithTheProgramNameAsGiven) {
     std::vector<std::vector<std::string>> const cases = {
-        {}, {"-Fa", "-Fb"}, {"-Fa", "x"}, {"a.txt"}, {"-f"}, {"-lfiles"}, {"-"}, {"-X"}, {""}, {"F"},
+        {},          {"-Fa", "-Fb"}, {"-Fa", "x"}, {"a.txt"}, {"-f"},
+        {"-lfiles"}, {"-"},          {"-X"},       {""},      {"F"},
     };
     for (auto const& args : cases) {
         testutil::RunOptions options;
@@ -140,8 +142,8 @@ TEST_F(Writer, FileListLinesAreEntriesAsWritten) {
         {"a.txt\n   \n", "", ioError("Can`t open File for reading.", "   ", 2), 255, "spaces"},
         {"\n\n", "", ioError("No files to process", "", 0), 255, "no entries"},
         {"", "", ioError("No files to process", "", 0), 255, "empty list"},
-        {std::string(8192 - 6, 'd') + "=a.txt\n",
-         std::string(8192 - 6, 'd') + line, "", 0, "8192 characters"},
+        {std::string(8192 - 6, 'd') + "=a.txt\n", std::string(8192 - 6, 'd') + line, "", 0,
+         "8192 characters"},
         {"a.txt\n" + std::string(8193, 'd') + "\nmissing\n", "a.txt" + line, "", 0,
          "8193 characters end the list"},
     };

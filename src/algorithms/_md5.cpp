@@ -22,14 +22,16 @@ inline std::uint32_t load32(unsigned char const* p) {
            std::uint32_t(p[3]) << 24;
 }
 
-inline std::uint32_t rotl(std::uint32_t x, int s) { return (x << s) | (x >> (32 - s)); }
+inline std::uint32_t rotl(std::uint32_t x, int s) {
+    return (x << s) | (x >> (32 - s));
+}
 
 // Round functions, in forms with short dependency chains.
 #define F(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
 #define G(x, y, z) (((x) & (z)) + ((y) & ~(z)))
 #define H(x, y, z) ((x) ^ (y) ^ (z))
 #define I(x, y, z) ((y) ^ ((x) | ~(z)))
-#define STEP(f, a, b, c, d, k, s, t)            \
+#define STEP(f, a, b, c, d, k, s, t)           \
     a += f(b, c, d) + x[k] + std::uint32_t(t); \
     a = rotl(a, s) + b;
 

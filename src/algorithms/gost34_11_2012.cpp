@@ -122,7 +122,9 @@ unsigned char const* GOST34_11_2012::getHash() {
 
 namespace gost34_11_2012_internal {
 
-std::uint64_t const (&premult())[8][256] { return ::premult.t; }
+std::uint64_t const (&premult())[8][256] {
+    return ::premult.t;
+}
 
 UInt512 lps(UInt512 const& x) {
     UInt512 r;

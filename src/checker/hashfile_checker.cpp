@@ -53,7 +53,8 @@ void GetFileHash(char const* fileName, IHash_Calc& calc) {
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kBlockSize]);
     auto remaining = static_cast<std::uint64_t>(size);
     while (remaining != 0) {
-        std::size_t want = remaining < kBlockSize ? static_cast<std::size_t>(remaining) : kBlockSize;
+        std::size_t want =
+            remaining < kBlockSize ? static_cast<std::size_t>(remaining) : kBlockSize;
         // Fill the block; a read that delivers nothing ends the file early.
         std::size_t got = 0;
         while (got < want) {
@@ -117,8 +118,8 @@ std::string SourceName(std::string const& entry) {
 // One line per pair: the name before the first '=', '=', the tagged digest.
 void PrintHashes(std::list<HashPair> const& pairs, std::ostream& out) {
     for (auto const& p : pairs) {
-        out.write(p.FileName.data(), static_cast<std::streamsize>(
-                                         std::min(p.FileName.find('='), p.FileName.size())));
+        out.write(p.FileName.data(),
+                  static_cast<std::streamsize>(std::min(p.FileName.find('='), p.FileName.size())));
         out << '=' << p.HashText << std::endl;
     }
 }

@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
         std::cerr << "Processed: " << stats.Processed << ", Errors: " << stats.Errors
                   << ", NotFound: " << stats.NotFound << ", AccessDenied: " << stats.AccessDenied
                   << std::endl;
-        bool clean = result == 0 && stats.Errors == 0 && stats.NotFound == 0 && stats.AccessDenied == 0;
+        bool clean =
+            result == 0 && stats.Errors == 0 && stats.NotFound == 0 && stats.AccessDenied == 0;
         return clean ? 0 : 2;
     });
 }

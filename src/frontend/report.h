@@ -22,7 +22,8 @@ int RunReportingFailures(Body&& body) {
     } catch (HashFileChecker::FileIOException const& caught) {
         HashFileChecker::FileIOException const e = caught;  // reported from a copy
         std::cerr << "FileIO Error: " << e.what() << std::endl;
-        std::cerr << "File-[" << e.FileName << "]" << " ErrCode-" << e.ErrCode << std::endl;
+        std::cerr << "File-[" << e.FileName << "]"
+                  << " ErrCode-" << e.ErrCode << std::endl;
     } catch (std::exception const& e) {
         std::cerr << "Error: " << e.what() << std::endl;
     } catch (...) {

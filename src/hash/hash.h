@@ -64,7 +64,8 @@ public:
 template <class H, class C>
 class Hash : public IHash {
 public:
-    Hash(std::string const& tag, void const* data, unsigned long size) : tag_(tag), value_(data, size) {}
+    Hash(std::string const& tag, void const* data, unsigned long size)
+        : tag_(tag), value_(data, size) {}
     Hash(std::string const& tag, C& calc, bool inPlace) : tag_(tag), value_(calc, inPlace) {}
 
     unsigned GetHashSize() const override { return H::Size; }
