@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "algorithms/gost34_11_2012_internal.h"
 #include "hash/hash.h"
 
 namespace {
@@ -30,9 +31,28 @@ void BM_GOST3411_2012(benchmark::State& s) {
     hashBuffer(s, HashFileChecker::GOST_3411_2012);
 }
 
+// GOST R 34.11-2012 on one forced compression path.
+void gost2012Path(benchmark::State& state, gost34_11_2012_internal::Path path) {
+    if (!gost34_11_2012_internal::available(path)) {
+        state.SkipWithError("path not available on this processor");
+        return;
+    }
+    gost34_11_2012_internal::force(path);
+    hashBuffer(state, HashFileChecker::GOST_3411_2012);
+    gost34_11_2012_internal::force(gost34_11_2012_internal::Path::Best);
+}
+void BM_GOST3411_2012_Portable(benchmark::State& s) {
+    gost2012Path(s, gost34_11_2012_internal::Path::Portable);
+}
+void BM_GOST3411_2012_Avx512(benchmark::State& s) {
+    gost2012Path(s, gost34_11_2012_internal::Path::Avx512);
+}
+
 BENCHMARK(BM_MD5)->Arg(64 << 10)->Arg(1 << 20);
 BENCHMARK(BM_GOST3411_94)->Arg(64 << 10)->Arg(1 << 20);
 BENCHMARK(BM_GOST3411_2012)->Arg(64 << 10)->Arg(1 << 20);
+BENCHMARK(BM_GOST3411_2012_Portable)->Arg(64 << 10)->Arg(1 << 20);
+BENCHMARK(BM_GOST3411_2012_Avx512)->Arg(64 << 10)->Arg(1 << 20);
 
 }  // namespace
 

@@ -1,5 +1,6 @@
-// icv_hashfile ALG FILE: prints the tagged digest of FILE, read in 64 KiB
-// blocks. ALG is md5, gost94 or gost12.
+// icv_hashfile [--portable] ALG FILE: prints the tagged digest of FILE, read
+// in 64 KiB blocks. ALG is md5, gost94 or gost12; --portable forces the
+// table-driven GOST R 34.11-2012 path.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -8,11 +9,17 @@
 #include <memory>
 #include <vector>
 
+#include "algorithms/gost34_11_2012_internal.h"
 #include "hash/hash.h"
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--portable") == 0) {
+        gost34_11_2012_internal::force(gost34_11_2012_internal::Path::Portable);
+        ++argv;
+        --argc;
+    }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: %s md5|gost94|gost12 FILE\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--portable] md5|gost94|gost12 FILE\n", argv[0]);
         return 1;
     }
     HashFileChecker::Alg alg = std::strcmp(argv[1], "md5") == 0 ? HashFileChecker::MD5

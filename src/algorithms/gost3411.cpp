@@ -102,10 +102,10 @@ void f(unsigned char const* Hin, unsigned char const* M, unsigned char* Hout) {
     y[1] ^= roundFunction(x[1] + key[1][k]); \
     y[2] ^= roundFunction(x[2] + key[2][k]); \
     y[3] ^= roundFunction(x[3] + key[3][k]);
-#define FORWARD8                                                                              \
-    ROUND(a, b, 0)                                                                            \
-    ROUND(b, a, 1) ROUND(a, b, 2) ROUND(b, a, 3) ROUND(a, b, 4) ROUND(b, a, 5) ROUND(a, b, 6) \
-        ROUND(b, a, 7)
+#define FORWARD8   \
+    ROUND(a, b, 0) \
+    ROUND(b, a, 1) \
+    ROUND(a, b, 2) ROUND(b, a, 3) ROUND(a, b, 4) ROUND(b, a, 5) ROUND(a, b, 6) ROUND(b, a, 7)
     FORWARD8 FORWARD8 FORWARD8 ROUND(a, b, 7) ROUND(b, a, 6) ROUND(a, b, 5) ROUND(b, a, 4)
         ROUND(a, b, 3) ROUND(b, a, 2) ROUND(a, b, 1) ROUND(b, a, 0)
 #undef FORWARD8

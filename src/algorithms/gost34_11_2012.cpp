@@ -1,9 +1,16 @@
 #include "algorithms/gost34_11_2012.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "algorithms/gost34_11_2012_const.h"
 #include "algorithms/gost34_11_2012_internal.h"
+
+#ifdef ICV_GOST2012_AVX512
+#include <cpuid.h>
+
+#include "algorithms/gost34_11_2012_avx512.h"
+#endif
 
 namespace {
 
@@ -74,6 +81,62 @@ inline void add512(UInt512& a, UInt512 const& b) {
     }
 }
 
+// The table-driven path: the reference, and the fallback on every processor.
+void compressPortable(UInt512& h, UInt512 const& N, UInt512 const& m) {
+    g(h, N, m);
+}
+
+void compressBlocksPortable(UInt512& h, UInt512& N, UInt512& sigma, unsigned char const* data,
+                            std::size_t blocks) {
+    for (; blocks != 0; --blocks, data += 64) {
+        UInt512 m = load(data);
+        g(h, N, m);
+        add512(N, vector_0_512);
+        add512(sigma, m);
+    }
+}
+
+struct Compressor {
+    void (*compress)(UInt512& h, UInt512 const& N, UInt512 const& m);
+    void (*compressBlocks)(UInt512& h, UInt512& N, UInt512& sigma, unsigned char const* data,
+                           std::size_t blocks);
+};
+
+constexpr Compressor kPortable = {compressPortable, compressBlocksPortable};
+
+#ifdef ICV_GOST2012_AVX512
+constexpr Compressor kAvx512 = {gost34_11_2012_avx512::compress,
+                                gost34_11_2012_avx512::compressBlocks};
+
+// AVX512F, AVX512BW, AVX512VBMI and GFNI, with the vector state enabled by the system.
+bool cpuHasAvx512Gfni() {
+    unsigned a, b, c, d;
+    if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & (1u << 27))) return false;  // OSXSAVE
+    unsigned xcr0lo, xcr0hi;
+    __asm__("xgetbv" : "=a"(xcr0lo), "=d"(xcr0hi) : "c"(0));
+    if ((xcr0lo & 0xe6) != 0xe6) return false;  // SSE, AVX, opmask and ZMM state
+    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+    bool f = b & (1u << 16), bw = b & (1u << 30), vbmi = c & (1u << 1), gfni = c & (1u << 8);
+    return f && bw && vbmi && gfni;
+}
+#endif
+
+// The fastest path this processor runs, chosen once.
+Compressor const* bestCompressor() {
+#ifdef ICV_GOST2012_AVX512
+    if (cpuHasAvx512Gfni()) return &kAvx512;
+#endif
+    return &kPortable;
+}
+
+std::atomic<Compressor const*> forced{nullptr};  // set only by tests and benchmarks
+
+Compressor const& compressor() {
+    static Compressor const* const best = bestCompressor();
+    Compressor const* f = forced.load(std::memory_order_relaxed);
+    return f != nullptr ? *f : *best;
+}
+
 }  // namespace
 
 GOST34_11_2012::GOST34_11_2012(int hashSize)
@@ -85,15 +148,10 @@ GOST34_11_2012::GOST34_11_2012(int hashSize)
       finished_(false) {}
 
 void GOST34_11_2012::addBlocks(void const* data, unsigned long blocks) {
+    if (blocks == 0) return;
     auto const* in = static_cast<unsigned char const*>(data);
-    // Process block by block, straight from the caller's memory.
-    for (unsigned long i = 0; i < blocks; ++i, in += 64) {
-        UInt512 m = load(in);
-        g(h_, N_, m);
-        add512(N_, vector_0_512);
-        add512(sigma_, m);
-    }
-    if (blocks != 0) std::memcpy(block_, in - 64, 64);
+    compressor().compressBlocks(h_, N_, sigma_, in, blocks);
+    std::memcpy(block_, in + 64 * (blocks - 1), 64);
 }
 
 void GOST34_11_2012::addPortion(void const* data, unsigned long size) {
@@ -102,15 +160,16 @@ void GOST34_11_2012::addPortion(void const* data, unsigned long size) {
         return;
     }
     // Final portion: padded with 0x01 and zero bytes up to a whole block.
+    Compressor const& c = compressor();
     if (size != 0) std::memcpy(block_, data, size);
     std::memcpy(block_ + size, vector_0_1, 64 - size);
     UInt512 m = load(block_);
-    g(h_, N_, m);
+    c.compress(h_, N_, m);
     UInt512 bits = {{std::uint64_t(size) * 8}};
     add512(N_, bits);
     add512(sigma_, m);
-    g(h_, vector_0, N_);
-    g(h_, vector_0, sigma_);
+    c.compress(h_, vector_0, N_);
+    c.compress(h_, vector_0, sigma_);
     finished_ = true;
 }
 
@@ -130,6 +189,35 @@ UInt512 lps(UInt512 const& x) {
     UInt512 r;
     lpsXor(x.w, vector_0.w, r.w);
     return r;
+}
+
+bool available(Path path) {
+    switch (path) {
+        case Path::Best:
+        case Path::Portable:
+            return true;
+        case Path::Avx512:
+            return bestCompressor() != &kPortable;
+    }
+    return false;
+}
+
+static Compressor const* compressorFor(Path path) {
+    if (path == Path::Portable) return &kPortable;
+#ifdef ICV_GOST2012_AVX512
+    if (path == Path::Avx512 && available(path)) return &kAvx512;
+#endif
+    return nullptr;
+}
+
+void force(Path path) {
+    forced.store(compressorFor(path), std::memory_order_relaxed);
+}
+
+void compressBlocks(Path path, UInt512& h, UInt512& N, UInt512& sigma, unsigned char const* data,
+                    std::size_t blocks) {
+    Compressor const* c = compressorFor(path);
+    (c != nullptr ? *c : compressor()).compressBlocks(h, N, sigma, data, blocks);
 }
 
 }  // namespace gost34_11_2012_internal

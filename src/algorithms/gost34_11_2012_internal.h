@@ -1,6 +1,7 @@
 // Internals of the GOST R 34.11-2012 core that its tests and benchmarks reach.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "algorithms/gost34_11_2012.h"
@@ -12,5 +13,16 @@ std::uint64_t const (&premult())[8][256];
 
 // LPS(x) by the portable path.
 UInt512 lps(UInt512 const& x);
+
+// The compression paths. Best is the one chosen from the processor's features.
+enum class Path { Best, Portable, Avx512 };
+bool available(Path path);
+// Makes every core use the path from now on (Best restores the choice); for
+// tests and benchmarks, which compare the paths on the same inputs.
+void force(Path path);
+// The block function of one path: for each block, h = g_N(h, m), N += 512,
+// sigma += m (the path must be available).
+void compressBlocks(Path path, UInt512& h, UInt512& N, UInt512& sigma, unsigned char const* data,
+                    std::size_t blocks);
 
 }  // namespace gost34_11_2012_internal

@@ -1,0 +1,301 @@
+// GOST R 34.11-2012 compression with AVX-512 (F, BW, VBMI) and GFNI.
+// Built with those instruction sets enabled for this file only; the core
+// calls it only on processors that have them.
+//
+// The 64-byte state lives in one vector, in the field basis of
+// gost34_11_2012_gf.h. LPS is then: pi by two 128-entry table lookups and a
+// select; P and L together as eight products by constant bytes, moved into
+// place and XORed. The byte layout alternates between rounds, so P costs
+// nothing: from the transposed layout (word j holding byte j of every word)
+// L stays inside each 64-bit lane and its products are moved by lane
+// rotations; from the standard layout it gathers across lanes, by lane
+// alignment, and leaves the transposed layout behind.
+//
+// A single message is a chain of dependent steps, so the code is arranged for
+// latency: products are formed before they are moved, and the key and
+// constant additions ride in the XOR trees that end each step.
+#include "algorithms/gost34_11_2012_avx512.h"
+
+// GCC 12's AVX-512 intrinsics start some results from a self-initialised
+// "undefined" vector, which it then reports as used uninitialised.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#include <immintrin.h>
+
+#include <cstdint>
+
+#include "algorithms/gost34_11_2012_const.h"
+#include "algorithms/gost34_11_2012_gf.h"
+
+namespace {
+
+namespace gf = gost34_11_2012_gf;
+
+struct alignas(64) Bytes64 {
+    std::uint8_t b[64];
+};
+
+// Transposed to standard, term r: the product is rotated left by r bytes in
+// its lane afterwards, so byte q is multiplied by the coefficient of output
+// byte q + r for input byte q.
+constexpr Bytes64 rotationCoefficients(int r) {
+    Bytes64 v{};
+    for (int lane = 0; lane < 8; ++lane)
+        for (int q = 0; q < 8; ++q) v.b[8 * lane + q] = gf::coefficients.c[(q + r) & 7][q];
+    return v;
+}
+
+// Standard to transposed, term r: the product is moved down by r lanes
+// afterwards, so lane q is multiplied by the coefficient of output byte q - r
+// for input word q.
+constexpr Bytes64 alignmentCoefficients(int r) {
+    Bytes64 v{};
+    for (int q = 0; q < 8; ++q)
+        for (int j = 0; j < 8; ++j) v.b[8 * q + j] = gf::coefficients.c[(q - r + 8) & 7][q];
+    return v;
+}
+
+constexpr Bytes64 piQuarter(int q) {
+    Bytes64 v{};
+    for (int i = 0; i < 64; ++i) v.b[i] = gf::pi.v[64 * q + i];
+    return v;
+}
+
+// Iteration constant i in the field basis, in the standard or transposed layout.
+constexpr Bytes64 fieldConstant(int i, bool transposed) {
+    Bytes64 v{};
+    for (int w = 0; w < 8; ++w)
+        for (int b = 0; b < 8; ++b) {
+            auto byte = static_cast<std::uint8_t>(gost34_11_2012_const::C.w[i][w] >> (8 * b));
+            v.b[transposed ? 8 * b + w : 8 * w + b] = gf::apply(gf::basis.phi, byte);
+        }
+    return v;
+}
+
+constexpr Bytes64 transposeIndex() {
+    Bytes64 v{};
+    for (int j = 0; j < 8; ++j)
+        for (int i = 0; i < 8; ++i) v.b[8 * j + i] = static_cast<std::uint8_t>(8 * i + j);
+    return v;
+}
+
+struct Tables {
+    Bytes64 pi[4];
+    Bytes64 rot[8];
+    Bytes64 align[8];
+    Bytes64 c[2][12];  // c[t][i]: C(i+1) in the layout of K(i+1) when h starts in layout t
+    Bytes64 transpose;
+};
+
+constexpr Tables makeTables() {
+    Tables t{};
+    for (int q = 0; q < 4; ++q) t.pi[q] = piQuarter(q);
+    for (int r = 0; r < 8; ++r) {
+        t.rot[r] = rotationCoefficients(r);
+        t.align[r] = alignmentCoefficients(r);
+    }
+    for (int i = 0; i < 12; ++i) {
+        t.c[0][i] = fieldConstant(i, i % 2 == 0);
+        t.c[1][i] = fieldConstant(i, i % 2 == 1);
+    }
+    t.transpose = transposeIndex();
+    return t;
+}
+
+alignas(64) constexpr Tables kTables = makeTables();
+
+constexpr std::uint64_t kPhi = gf::affineOperand(gf::basis.phi);
+constexpr std::uint64_t kPhiInv = gf::affineOperand(gf::basis.phiInv);
+constexpr std::uint64_t kBit7 = 0x8080808080808080ull;  // every output bit = input bit 7
+
+inline __m512i load(Bytes64 const& v) {
+    return _mm512_load_si512(v.b);
+}
+
+inline __m512i xor3(__m512i a, __m512i b, __m512i c) {
+    return _mm512_ternarylogic_epi64(a, b, c, 0x96);
+}
+
+inline __m512i affine(__m512i x, std::uint64_t matrix) {
+    return _mm512_gf2p8affine_epi64_epi8(x, _mm512_set1_epi64(static_cast<long long>(matrix)), 0);
+}
+
+// The eight products of one LPS, each already moved to its output place.
+struct Products {
+    __m512i p[8];
+    // XOR of the products and one more value: LPS(x) ^ extra.
+    __m512i sum(__m512i extra) const {
+        return xor3(xor3(p[0], p[1], p[2]), xor3(p[3], p[4], p[5]), xor3(p[6], p[7], extra));
+    }
+};
+
+// The constant vectors, held in registers across a run of blocks.
+struct Registers {
+    __m512i pi0 = load(kTables.pi[0]), pi1 = load(kTables.pi[1]);
+    __m512i pi2 = load(kTables.pi[2]), pi3 = load(kTables.pi[3]);
+    __m512i transpose = load(kTables.transpose);
+
+    // pi on every byte: entries 0..127 and 128..255 looked up apart, selected by bit 7.
+    __m512i substitute(__m512i x) const {
+        __m512i lo = _mm512_permutex2var_epi8(pi0, x, pi1);
+        __m512i hi = _mm512_permutex2var_epi8(pi2, x, pi3);
+        return _mm512_ternarylogic_epi64(affine(x, kBit7), hi, lo, 0xca);
+    }
+    // The same with the select on a mask register: slower, but it leaves the
+    // multiply units to the message chain; for the key schedule, which has slack.
+    __m512i substituteOffPath(__m512i x) const {
+        __m512i lo = _mm512_permutex2var_epi8(pi0, x, pi1);
+        __m512i hi = _mm512_permutex2var_epi8(pi2, x, pi3);
+        return _mm512_mask_blend_epi8(_mm512_movepi8_mask(x), lo, hi);
+    }
+
+    // L.P of a substituted state from the transposed layout to the standard one.
+    Products fromTransposed(__m512i s) const {
+        Products r;
+        r.p[0] = _mm512_gf2p8mul_epi8(s, load(kTables.rot[0]));
+        r.p[1] = _mm512_rol_epi64(_mm512_gf2p8mul_epi8(s, load(kTables.rot[1])), 8);
+        r.p[2] = _mm512_rol_epi64(_mm512_gf2p8mul_epi8(s, load(kTables.rot[2])), 16);
+        r.p[3] = _mm512_rol_epi64(_mm512_gf2p8mul_epi8(s, load(kTables.rot[3])), 24);
+        // A rotation by half a lane is a dword swap, which runs beside the multiplies.
+        r.p[4] = _mm512_shuffle_epi32(_mm512_gf2p8mul_epi8(s, load(kTables.rot[4])), _MM_PERM_CDAB);
+        r.p[5] = _mm512_rol_epi64(_mm512_gf2p8mul_epi8(s, load(kTables.rot[5])), 40);
+        r.p[6] = _mm512_rol_epi64(_mm512_gf2p8mul_epi8(s, load(kTables.rot[6])), 48);
+        r.p[7] = _mm512_rol_epi64(_mm512_gf2p8mul_epi8(s, load(kTables.rot[7])), 56);
+        return r;
+    }
+
+    // L.P of a substituted state from the standard layout to the transposed one.
+    Products fromStandard(__m512i s) const {
+        Products r;
+        r.p[0] = _mm512_gf2p8mul_epi8(s, load(kTables.align[0]));
+        __m512i p;
+        p = _mm512_gf2p8mul_epi8(s, load(kTables.align[1]));
+        r.p[1] = _mm512_alignr_epi64(p, p, 1);
+        p = _mm512_gf2p8mul_epi8(s, load(kTables.align[2]));
+        r.p[2] = _mm512_alignr_epi64(p, p, 2);
+        p = _mm512_gf2p8mul_epi8(s, load(kTables.align[3]));
+        r.p[3] = _mm512_alignr_epi64(p, p, 3);
+        p = _mm512_gf2p8mul_epi8(s, load(kTables.align[4]));
+        r.p[4] = _mm512_alignr_epi64(p, p, 4);
+        p = _mm512_gf2p8mul_epi8(s, load(kTables.align[5]));
+        r.p[5] = _mm512_alignr_epi64(p, p, 5);
+        p = _mm512_gf2p8mul_epi8(s, load(kTables.align[6]));
+        r.p[6] = _mm512_alignr_epi64(p, p, 6);
+        p = _mm512_gf2p8mul_epi8(s, load(kTables.align[7]));
+        r.p[7] = _mm512_alignr_epi64(p, p, 7);
+        return r;
+    }
+
+    template <bool fromTransposedLayout>
+    Products linear(__m512i s) const {
+        if constexpr (fromTransposedLayout)
+            return fromTransposed(s);
+        else
+            return fromStandard(s);
+    }
+
+    // One round of E, i from 1: with y = the message state and kc = K(i) ^ C(i),
+    // y becomes LPS(y) ^ K(i+1) and kc becomes K(i+1) ^ C(i+1), K(i+1) = LPS(kc).
+    // L is linear, so LPS(y) ^ K(i+1) is taken as one L of S(y) ^ S(kc).
+    template <bool fromTransposedLayout, int startLayout>
+    void round(int i, __m512i& y, __m512i& kc) const {
+        __m512i sk = substituteOffPath(kc);
+        __m512i sy = substitute(y);
+        if (i < 12) kc = linear<fromTransposedLayout>(sk).sum(load(kTables.c[startLayout][i]));
+        y = linear<fromTransposedLayout>(_mm512_xor_si512(sy, sk)).sum(_mm512_setzero_si512());
+    }
+
+    // g_N(h, m) = E(LPS(h ^ N), m) ^ h ^ m in the field basis. h and hn = h ^ N
+    // are in layout startLayout (0 standard, 1 transposed); mt is m in the other
+    // layout, which is also the layout of the result. Alternating the layout
+    // from block to block spares a transposition on the chain between blocks.
+    template <int startLayout>
+    __m512i compress(__m512i h, __m512i hn, __m512i mt) const {
+        constexpr bool t = startLayout == 1;
+        Products k1 = linear<t>(substitute(hn));  // K1, in the other layout
+        __m512i kc = k1.sum(load(kTables.c[startLayout][0]));
+        __m512i y = k1.sum(mt);
+        // Twelve rounds, the key schedule beside the message, layouts alternating.
+        for (int i = 1; i <= 12; i += 2) {
+            round<!t, startLayout>(i, y, kc);
+            round<t, startLayout>(i + 1, y, kc);
+        }
+        return xor3(_mm512_permutexvar_epi8(transpose, h), mt, y);
+    }
+};
+
+inline __m512i loadWords(UInt512 const& v) {
+    return _mm512_loadu_si512(v.w);
+}
+
+// a = (a + b) mod 2^512, word by word with carries.
+inline void add512(UInt512& a, std::uint64_t const* b) {
+    unsigned char carry = 0;
+    for (int i = 0; i < 8; ++i) {
+        unsigned long long sum;
+        carry = _addcarry_u64(carry, a.w[i], b[i], &sum);
+        a.w[i] = sum;
+    }
+}
+
+}  // namespace
+
+namespace gost34_11_2012_avx512 {
+
+void compress(UInt512& h, UInt512 const& N, UInt512 const& m) {
+    Registers const r;
+    __m512i hf = affine(loadWords(h), kPhi), mf = affine(loadWords(m), kPhi);
+    __m512i hn = _mm512_xor_si512(hf, affine(loadWords(N), kPhi));
+    __m512i result = r.compress<0>(hf, hn, _mm512_permutexvar_epi8(r.transpose, mf));
+    _mm512_storeu_si512(h.w, affine(_mm512_permutexvar_epi8(r.transpose, result), kPhiInv));
+}
+
+void compressBlocks(UInt512& h, UInt512& N, UInt512& sigma, unsigned char const* data,
+                    std::size_t blocks) {
+    Registers const r;
+    __m512i hf = affine(loadWords(h), kPhi);
+    __m512i n = loadWords(N);
+    // N += 512; the vector copy follows word 0 unless a carry moves further.
+    auto advance = [&] {
+        N.w[0] += 512;
+        if (N.w[0] < 512) {
+            for (int i = 1; i < 8 && ++N.w[i] == 0; ++i) {
+            }
+            n = loadWords(N);
+        } else {
+            n = _mm512_mask_set1_epi64(n, 1, static_cast<long long>(N.w[0]));
+        }
+    };
+    auto addToSigma = [&](__m512i m) {
+        std::uint64_t words[8];
+        _mm512_storeu_si512(words, m);
+        add512(sigma, words);
+    };
+    // Blocks in pairs: h goes from the standard layout to the transposed one and back.
+    for (; blocks >= 2; blocks -= 2, data += 128) {
+        __m512i m0 = _mm512_loadu_si512(data), m1 = _mm512_loadu_si512(data + 64);
+        __m512i mf0 = affine(m0, kPhi), mf1 = affine(m1, kPhi);
+        hf = r.compress<0>(hf, _mm512_xor_si512(hf, affine(n, kPhi)),
+                           _mm512_permutexvar_epi8(r.transpose, mf0));
+        advance();
+        addToSigma(m0);
+        __m512i nt = _mm512_permutexvar_epi8(r.transpose, affine(n, kPhi));
+        hf = r.compress<1>(hf, _mm512_xor_si512(hf, nt), mf1);
+        advance();
+        addToSigma(m1);
+    }
+    if (blocks != 0) {
+        __m512i m = _mm512_loadu_si512(data);
+        __m512i mf = affine(m, kPhi);
+        hf = r.compress<0>(hf, _mm512_xor_si512(hf, affine(n, kPhi)),
+                           _mm512_permutexvar_epi8(r.transpose, mf));
+        hf = _mm512_permutexvar_epi8(r.transpose, hf);
+        advance();
+        addToSigma(m);
+    }
+    _mm512_storeu_si512(h.w, affine(hf, kPhiInv));
+}
+
+}  // namespace gost34_11_2012_avx512
