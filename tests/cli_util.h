@@ -2,6 +2,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -62,7 +63,21 @@ struct RunOptions {
     std::string argv0;                 // empty: the program path
     std::string stdoutPath;            // empty: captured into RunResult::out
     std::vector<std::string> wrapper;  // a command put in front, such as setpriv
+    bool oneCore = false;              // run on a single processor
 };
+
+// Restricts the calling process to the first processor it may use.
+inline void pinToOneCore() {
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) != 0) return;
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &set)) {
+            CPU_ZERO(&set);
+            CPU_SET(cpu, &set);
+            sched_setaffinity(0, sizeof set, &set);
+            return;
+        }
+}
 
 // Runs a program with arguments; stdout and stderr are captured through files.
 inline RunResult run(std::string const& program, std::vector<std::string> const& args,
@@ -80,6 +95,7 @@ inline RunResult run(std::string const& program, std::vector<std::string> const&
         int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (out < 0 || err < 0 || chdir(options.cwd.c_str()) != 0) _exit(125);
+        if (options.oneCore) pinToOneCore();
         dup2(out, 1);
         dup2(err, 2);
         std::vector<char*> raw;

@@ -1,13 +1,18 @@
 #include "checker/hashfile_checker.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <fstream>
 #include <memory>
+#include <thread>
+#include <vector>
 
 #include "hash/hash.h"
 
@@ -124,6 +129,39 @@ void PrintHashes(std::list<HashPair> const& pairs, std::ostream& out) {
     }
 }
 
+// The processors this process may run on.
+unsigned AvailableCores() {
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<unsigned>(CPU_COUNT(&set));
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// Runs work(i) for every i below n on min(cores, n) threads, each taking the
+// lowest index not yet taken. work returns true when its index ends the run:
+// then no index above the lowest such one is started. work must not throw.
+template <class Work>
+void RunInIndexOrder(std::size_t n, Work const& work) {
+    std::atomic<std::size_t> next{0}, end{n};
+    auto worker = [&] {
+        for (std::size_t i; (i = next.fetch_add(1)) < end.load();) {
+            if (!work(i)) continue;
+            for (std::size_t e = end.load(); i < e && !end.compare_exchange_weak(e, i);) {
+            }
+        }
+    };
+    std::vector<std::thread> helpers;
+    std::size_t const threads = std::min<std::size_t>(AvailableCores(), n);
+    for (std::size_t t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back(worker);
+        } catch (std::system_error const&) {
+            break;  // fewer threads, same result
+        }
+    }
+    worker();
+    for (auto& t : helpers) t.join();
+}
+
 }  // namespace
 
 void ProcessFiles(char const* text, bool isFileList, std::ostream& out) {
@@ -135,56 +173,124 @@ void ProcessFiles(char const* text, bool isFileList, std::ostream& out) {
         entries.emplace_back(text);
     if (entries.empty()) throw FileIOException("", "No files to process", 0);
 
-    std::list<HashPair> pairs;
+    // Hash every entry, on as many threads as there are cores and entries.
+    std::vector<std::string const*> byIndex;
+    for (auto const& entry : entries) byIndex.push_back(&entry);
+    std::vector<std::string> texts(byIndex.size());
+    std::vector<std::exception_ptr> failures(byIndex.size());
     {
         FactoryPtr factory(createHashFactory(HashFileChecker::GOST_3411_2012));
-        for (auto const& entry : entries) {
-            CalcPtr calc(factory->createHashCalc());
-            GetFileHash(SourceName(entry).c_str(), *calc);
-            HashPtr digest(factory->createHash(*calc, true));
-            pairs.push_back(HashPair{entry, digest->ToStr(false, true)});
-        }
+        RunInIndexOrder(byIndex.size(), [&](std::size_t i) {
+            try {
+                CalcPtr calc(factory->createHashCalc());
+                GetFileHash(SourceName(*byIndex[i]).c_str(), *calc);
+                HashPtr digest(factory->createHash(*calc, true));
+                texts[i] = digest->ToStr(false, true);
+                return false;
+            } catch (...) {
+                failures[i] = std::current_exception();
+                return true;
+            }
+        });
     }
+    // The first failure in entry order is the run's failure; nothing is printed.
+    for (auto const& failure : failures)
+        if (failure) std::rethrow_exception(failure);
+
+    std::list<HashPair> pairs;
+    for (std::size_t i = 0; i < byIndex.size(); ++i)
+        pairs.push_back(HashPair{*byIndex[i], std::move(texts[i])});
     PrintHashes(pairs, out);
 }
 
-int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statistics* stats,
-               bool stopOnError) {
-    int result = 0;
-    for (auto const& record : records) {
-        if (result != 0 && stopOnError) return result;
+namespace {
 
+// What checking one record found, before anything is reported.
+struct Finding {
+    enum Kind { Unchecked, UnknownAlgorithm, Matches, Changed, Failed } kind = Unchecked;
+    std::string newText;         // Changed: the digest computed now
+    std::exception_ptr failure;   // Failed: what was thrown
+    bool calculatorMade = false;  // counts as processed
+};
+
+// Checks one record; true when the check cannot go on past it.
+bool Examine(FileHashPair const& record, bool stopOnError, Finding& finding) {
+    try {
         FactoryPtr factory(createHashFactory(record.HashText));
         if (!factory) {
+            finding.kind = Finding::UnknownAlgorithm;
+            return stopOnError;
+        }
+        CalcPtr calc(factory->createHashCalc());
+        finding.calculatorMade = true;
+        try {
+            GetFileHash(record.FileName.c_str(), *calc);
+        } catch (FileIOException const& e) {
+            finding.kind = Finding::Failed;
+            finding.failure = std::current_exception();
+            return stopOnError || (e.ErrCode != EACCES && e.ErrCode != ENOENT);
+        }
+        HashPtr digest(factory->createHash(*calc, true));
+        if (digest->Check(record.HashText, false) || digest->Check(record.HashText, true)) {
+            finding.kind = Finding::Matches;
+            return false;
+        }
+        finding.kind = Finding::Changed;
+        finding.newText = digest->ToStr(false, true);
+        return stopOnError;
+    } catch (...) {
+        finding.kind = Finding::Failed;
+        finding.failure = std::current_exception();
+        return true;
+    }
+}
+
+}  // namespace
+
+int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statistics* stats,
+               bool stopOnError) {
+    // Hash in parallel first; then report in record order, as a single pass would.
+    std::vector<FileHashPair const*> byIndex;
+    for (auto const& record : records) byIndex.push_back(&record);
+    std::vector<Finding> findings(byIndex.size());
+    RunInIndexOrder(byIndex.size(), [&](std::size_t i) {
+        return Examine(*byIndex[i], stopOnError, findings[i]);
+    });
+
+    int result = 0;
+    for (std::size_t i = 0; i < byIndex.size(); ++i) {
+        if (result != 0 && stopOnError) return result;
+        FileHashPair const& record = *byIndex[i];
+        Finding const& finding = findings[i];
+        if (finding.kind == Finding::UnknownAlgorithm) {
             out << "Can't create hash calculator for " << record.FileName << " [" << record.HashText
                 << "]." << std::endl;
             if (stats) ++stats->Errors;
             result = -1;
             continue;
         }
-        CalcPtr calc(factory->createHashCalc());
-        if (stats) ++stats->Processed;
-        try {
-            GetFileHash(record.FileName.c_str(), *calc);
-            HashPtr digest(factory->createHash(*calc, true));
-            if (!digest->Check(record.HashText, false) && !digest->Check(record.HashText, true)) {
-                out << "File changed: " << record.FileName << " [" << digest->ToStr(false, true)
-                    << "]." << std::endl;
-                result = -1;
-                if (stats) ++stats->Errors;
-            }
-        } catch (FileIOException const& caught) {
-            FileIOException const e = caught;  // decided on, and passed on, as a copy
-            if (e.ErrCode == EACCES) {
-                out << "Warning: File access denied: " << e.FileName << "." << std::endl;
-                if (stats) ++stats->AccessDenied;
-                if (stopOnError) result = -2;
-            } else if (e.ErrCode == ENOENT) {
-                out << "Warning: File not found: " << e.FileName << "." << std::endl;
-                if (stats) ++stats->NotFound;
-                if (stopOnError) result = -3;
-            } else {
-                throw e;
+        if (stats && finding.calculatorMade) ++stats->Processed;
+        if (finding.kind == Finding::Changed) {
+            out << "File changed: " << record.FileName << " [" << finding.newText << "]."
+                << std::endl;
+            result = -1;
+            if (stats) ++stats->Errors;
+        } else if (finding.kind == Finding::Failed) {
+            try {
+                std::rethrow_exception(finding.failure);
+            } catch (FileIOException const& caught) {
+                FileIOException const e = caught;  // decided on, and passed on, as a copy
+                if (e.ErrCode == EACCES) {
+                    out << "Warning: File access denied: " << e.FileName << "." << std::endl;
+                    if (stats) ++stats->AccessDenied;
+                    if (stopOnError) result = -2;
+                } else if (e.ErrCode == ENOENT) {
+                    out << "Warning: File not found: " << e.FileName << "." << std::endl;
+                    if (stats) ++stats->NotFound;
+                    if (stopOnError) result = -3;
+                } else {
+                    throw e;
+                }
             }
         }
     }
