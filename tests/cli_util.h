@@ -64,6 +64,8 @@ struct RunOptions {
     std::string stdoutPath;            // empty: captured into RunResult::out
     std::vector<std::string> wrapper;  // a command put in front, such as setpriv
     bool oneCore = false;              // run on a single processor
+    bool stdoutToClosedPipe = false;   // standard output: a pipe nobody reads
+    unsigned timeoutSeconds = 60;      // a run that hangs is killed (SIGALRM)
 };
 
 // Restricts the calling process to the first processor it may use.
@@ -90,12 +92,20 @@ inline RunResult run(std::string const& program, std::vector<std::string> const&
     argv.push_back(options.argv0.empty() || !options.wrapper.empty() ? program : options.argv0);
     argv.insert(argv.end(), args.begin(), args.end());
 
+    int pipeEnds[2] = {-1, -1};
+    if (options.stdoutToClosedPipe) {
+        if (pipe(pipeEnds) != 0) return RunResult{"", "pipe failed", -1};
+        close(pipeEnds[0]);  // before the child exists: its first write already fails
+    }
     pid_t pid = fork();
     if (pid == 0) {
-        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int out = options.stdoutToClosedPipe
+                      ? pipeEnds[1]
+                      : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (out < 0 || err < 0 || chdir(options.cwd.c_str()) != 0) _exit(125);
         if (options.oneCore) pinToOneCore();
+        alarm(options.timeoutSeconds);
         dup2(out, 1);
         dup2(err, 2);
         std::vector<char*> raw;
@@ -104,11 +114,12 @@ inline RunResult run(std::string const& program, std::vector<std::string> const&
         execv(file.c_str(), raw.data());
         _exit(126);
     }
+    if (options.stdoutToClosedPipe) close(pipeEnds[1]);
     int wstatus = 0;
     waitpid(pid, &wstatus, 0);
     RunResult r;
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-    r.out = options.stdoutPath.empty() ? readFile(outPath) : "";
+    r.out = options.stdoutPath.empty() && !options.stdoutToClosedPipe ? readFile(outPath) : "";
     r.err = readFile(errPath);
     return r;
 }

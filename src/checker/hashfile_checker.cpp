@@ -39,7 +39,7 @@ using HashPtr = std::unique_ptr<IHash>;
 // Feeds every byte of the named file to the calculator in 64 KiB blocks. The
 // size is measured first and exactly that many bytes are hashed; a file that
 // ends early is a read error. Opening never blocks (FIFOs fail at the seek).
-void GetFileHash(char const* fileName, IHash_Calc& calc) {
+void GetFileHash(char const* fileName, IHash_Calc& calc, ProgressListener* progress = nullptr) {
     int fd = SYS(open)(fileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw FileIOException(fileName, "Can`t open File for reading.", errno);
 
@@ -71,6 +71,7 @@ void GetFileHash(char const* fileName, IHash_Calc& calc) {
         }
         calc.Update(buffer.get(), got);
         remaining -= got;
+        if (progress) progress->BytesHashed(got);
     }
     SYS(close)(fd);
 }
@@ -162,9 +163,33 @@ void RunInIndexOrder(std::size_t n, Work const& work) {
     for (auto& t : helpers) t.join();
 }
 
+// Brackets the hashing part of a run for a progress listener.
+class ProgressScope {
+public:
+    ProgressScope(ProgressListener* listener, std::size_t files) : listener_(listener) {
+        if (listener_) listener_->Started(files);
+    }
+    ~ProgressScope() { Finish(); }
+    ProgressScope(ProgressScope const&) = delete;
+    ProgressScope& operator=(ProgressScope const&) = delete;
+
+    void Finish() {
+        if (listener_) listener_->Finished();
+        listener_ = nullptr;
+    }
+
+private:
+    ProgressListener* listener_;
+};
+
 }  // namespace
 
 void ProcessFiles(char const* text, bool isFileList, std::ostream& out) {
+    ProcessFiles(text, isFileList, out, nullptr);
+}
+
+void ProcessFiles(char const* text, bool isFileList, std::ostream& out,
+                  ProgressListener* progress) {
     if (text == nullptr || *text == '\0') throw FileIOException("", "File name is empty", 0);
     std::list<std::string> entries;
     if (isFileList)
@@ -179,13 +204,15 @@ void ProcessFiles(char const* text, bool isFileList, std::ostream& out) {
     std::vector<std::string> texts(byIndex.size());
     std::vector<std::exception_ptr> failures(byIndex.size());
     {
+        ProgressScope scope(progress, byIndex.size());
         FactoryPtr factory(createHashFactory(HashFileChecker::GOST_3411_2012));
         RunInIndexOrder(byIndex.size(), [&](std::size_t i) {
             try {
                 CalcPtr calc(factory->createHashCalc());
-                GetFileHash(SourceName(*byIndex[i]).c_str(), *calc);
+                GetFileHash(SourceName(*byIndex[i]).c_str(), *calc, progress);
                 HashPtr digest(factory->createHash(*calc, true));
                 texts[i] = digest->ToStr(false, true);
+                if (progress) progress->FileHashed();
                 return false;
             } catch (...) {
                 failures[i] = std::current_exception();
@@ -208,13 +235,14 @@ namespace {
 // What checking one record found, before anything is reported.
 struct Finding {
     enum Kind { Unchecked, UnknownAlgorithm, Matches, Changed, Failed } kind = Unchecked;
-    std::string newText;         // Changed: the digest computed now
+    std::string newText;          // Changed: the digest computed now
     std::exception_ptr failure;   // Failed: what was thrown
     bool calculatorMade = false;  // counts as processed
 };
 
 // Checks one record; true when the check cannot go on past it.
-bool Examine(FileHashPair const& record, bool stopOnError, Finding& finding) {
+bool Examine(FileHashPair const& record, bool stopOnError, ProgressListener* progress,
+             Finding& finding) {
     try {
         FactoryPtr factory(createHashFactory(record.HashText));
         if (!factory) {
@@ -224,7 +252,7 @@ bool Examine(FileHashPair const& record, bool stopOnError, Finding& finding) {
         CalcPtr calc(factory->createHashCalc());
         finding.calculatorMade = true;
         try {
-            GetFileHash(record.FileName.c_str(), *calc);
+            GetFileHash(record.FileName.c_str(), *calc, progress);
         } catch (FileIOException const& e) {
             finding.kind = Finding::Failed;
             finding.failure = std::current_exception();
@@ -249,13 +277,23 @@ bool Examine(FileHashPair const& record, bool stopOnError, Finding& finding) {
 
 int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statistics* stats,
                bool stopOnError) {
+    return CheckFiles(records, out, stats, stopOnError, nullptr);
+}
+
+int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statistics* stats,
+               bool stopOnError, ProgressListener* progress) {
     // Hash in parallel first; then report in record order, as a single pass would.
     std::vector<FileHashPair const*> byIndex;
     for (auto const& record : records) byIndex.push_back(&record);
     std::vector<Finding> findings(byIndex.size());
-    RunInIndexOrder(byIndex.size(), [&](std::size_t i) {
-        return Examine(*byIndex[i], stopOnError, findings[i]);
-    });
+    {
+        ProgressScope scope(progress, byIndex.size());
+        RunInIndexOrder(byIndex.size(), [&](std::size_t i) {
+            bool last = Examine(*byIndex[i], stopOnError, progress, findings[i]);
+            if (progress) progress->FileHashed();
+            return last;
+        });
+    }
 
     int result = 0;
     for (std::size_t i = 0; i < byIndex.size(); ++i) {
@@ -298,10 +336,14 @@ int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statis
 }
 
 int CheckFiles(char const* path, std::ostream& out, Statistics* stats) {
+    return CheckFiles(path, out, stats, nullptr);
+}
+
+int CheckFiles(char const* path, std::ostream& out, Statistics* stats, ProgressListener* progress) {
     if (path == nullptr || *path == '\0') throw FileIOException("", "File name is empty", 0);
     std::list<FileHashPair> records;
     LoadHashList(path, records);
-    return CheckFiles(records, out, stats, false);
+    return CheckFiles(records, out, stats, false, progress);
 }
 
 bool CalcHash(std::string const& fileName, std::string const& algText, std::string& result) {

@@ -2,6 +2,7 @@
 // file, and the check of files against such a hash list.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <list>
@@ -45,17 +46,33 @@ struct Statistics {
     std::uint32_t AccessDenied;
 };
 
+// Told how a long run advances, for a progress display. The Hashed calls come
+// from the hashing threads; Finished comes before anything is written, also
+// when the run fails.
+class ProgressListener {
+public:
+    virtual ~ProgressListener() = default;
+    virtual void Started(std::size_t files) = 0;
+    virtual void BytesHashed(std::uint64_t bytes) = 0;
+    virtual void FileHashed() = 0;
+    virtual void Finished() = 0;
+};
+
 // Hashes one entry (isFileList false) or every entry of a file list with
 // GOST R 34.11-2012 and writes "name=#GOST3411_256_2012:digits" lines to out.
 // Any failure throws before anything is written.
 void ProcessFiles(char const* text, bool isFileList, std::ostream& out);
+void ProcessFiles(char const* text, bool isFileList, std::ostream& out, ProgressListener* progress);
 
 // Checks records in order. Returns 0, -1 (changed file or unknown algorithm),
 // -2 (access denied) or -3 (missing); the last two only with stopOnError.
 int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statistics* stats,
                bool stopOnError);
+int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statistics* stats,
+               bool stopOnError, ProgressListener* progress);
 // Reads the hash list at path and checks it with stopOnError false.
 int CheckFiles(char const* path, std::ostream& out, Statistics* stats);
+int CheckFiles(char const* path, std::ostream& out, Statistics* stats, ProgressListener* progress);
 
 // Upper-case tagged digest of a file, by the algorithm that algText names
 // (GOST R 34.11-2012 when it names none). False if the file cannot be read.

@@ -1,8 +1,10 @@
 // icv_check HASHLIST: verifies every file of a hash list written by icv_writer
 // (or by hand, mixing MD5, GOST R 34.11-94 and GOST R 34.11-2012 lines).
+#include <csignal>
 #include <iostream>
 
 #include "checker/hashfile_checker.h"
+#include "frontend/progress.h"
 #include "frontend/report.h"
 
 int main(int argc, char** argv) {
@@ -14,9 +16,12 @@ int main(int argc, char** argv) {
         std::cerr << "  2 - a file changed, is missing or unreadable, 255 - error." << std::endl;
         return 1;
     }
+    // A reader that goes away is a write error to report, not a silent end.
+    std::signal(SIGPIPE, SIG_IGN);
     return frontend::RunReportingFailures([&] {
         HashFileChecker::Statistics stats = {0, 0, 0, 0};
-        int result = HashFileChecker::CheckFiles(argv[1], std::cout, &stats);
+        auto progress = frontend::TerminalProgress::ForStandardError();
+        int result = HashFileChecker::CheckFiles(argv[1], std::cout, &stats, progress.get());
         frontend::CheckStandardOutput();
         std::cerr << "Processed: " << stats.Processed << ", Errors: " << stats.Errors
                   << ", NotFound: " << stats.NotFound << ", AccessDenied: " << stats.AccessDenied

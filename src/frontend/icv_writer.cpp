@@ -1,8 +1,10 @@
 // icv_writer: prints "name=#GOST3411_256_2012:<digits>" for one file (-F) or
 // for every entry of a file list (-L).
+#include <csignal>
 #include <iostream>
 
 #include "checker/hashfile_checker.h"
+#include "frontend/progress.h"
 #include "frontend/report.h"
 
 namespace {
@@ -34,8 +36,11 @@ int main(int argc, char** argv) {
         Usage(argc > 0 ? argv[0] : nullptr);
         return 1;
     }
+    // A reader that goes away is a write error to report, not a silent end.
+    std::signal(SIGPIPE, SIG_IGN);
     return frontend::RunReportingFailures([&] {
-        HashFileChecker::ProcessFiles(argv[1] + 2, argv[1][1] == 'L', std::cout);
+        auto progress = frontend::TerminalProgress::ForStandardError();
+        HashFileChecker::ProcessFiles(argv[1] + 2, argv[1][1] == 'L', std::cout, progress.get());
         frontend::CheckStandardOutput();
         return 0;
     });
