@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <sched.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -79,6 +80,19 @@ inline void pinToOneCore() {
             sched_setaffinity(0, sizeof set, &set);
             return;
         }
+}
+
+// Prepares options to run as an unprivileged user in dir: root reads every
+// file, so as root the run drops to nobody (through setpriv) and the directory
+// is opened to it. False, with the reason, when that is impossible.
+inline bool asUnprivilegedUser(RunOptions& options, std::string const& dir, std::string& why) {
+    if (geteuid() != 0) return true;
+    if (access("/usr/bin/setpriv", X_OK) != 0) {
+        why = "running as root without setpriv (util-linux)";
+        return false;
+    }
+    options.wrapper = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    return chmod(dir.c_str(), 0755) == 0;
 }
 
 // Runs a program with arguments; stdout and stderr are captured through files.

@@ -178,12 +178,7 @@ HashMD5::HashMD5(void const* data, unsigned long size) {
 }
 
 HashMD5::HashMD5(HashMD5_Calc& calc, bool inPlace) {
-    if (inPlace) {
-        calc.FinalizeHash(*this);
-    } else {
-        HashMD5_Calc copy = calc;
-        copy.FinalizeHash(*this);
-    }
+    Finalize(calc, inPlace, *this);
 }
 
 bool HashMD5::operator==(HashMD5 const& other) const {

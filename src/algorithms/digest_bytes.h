@@ -35,5 +35,17 @@ public:
 
 protected:
     DigestBytes() = default;
+
+    // Finalizes calc into out: calc itself (then spent), or a copy of it.
+    template <class Calc, class Digest>
+    static void Finalize(Calc& calc, bool inPlace, Digest& out) {
+        if (inPlace) {
+            calc.FinalizeHash(out);
+        } else {
+            Calc copy = calc;
+            copy.FinalizeHash(out);
+        }
+    }
+
     unsigned char bytes_[N];
 };

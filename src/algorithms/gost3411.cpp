@@ -219,12 +219,7 @@ HashGOST3411::HashGOST3411(void const* data, unsigned long size) {
 }
 
 HashGOST3411::HashGOST3411(HashGOST3411_Calc& calc, bool inPlace) {
-    if (inPlace) {
-        calc.FinalizeHash(*this);
-    } else {
-        HashGOST3411_Calc copy = calc;
-        copy.FinalizeHash(*this);
-    }
+    Finalize(calc, inPlace, *this);
 }
 
 bool HashGOST3411::operator==(HashGOST3411 const& other) const {

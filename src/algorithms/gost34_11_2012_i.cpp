@@ -43,12 +43,7 @@ Hash_GOST_34_11_2012::Hash_GOST_34_11_2012(void const* data, unsigned long size)
 }
 
 Hash_GOST_34_11_2012::Hash_GOST_34_11_2012(Hash_Calc_GOST_34_11_2012& calc, bool inPlace) {
-    if (inPlace) {
-        calc.FinalizeHash(*this);
-    } else {
-        Hash_Calc_GOST_34_11_2012 copy = calc;
-        copy.FinalizeHash(*this);
-    }
+    Finalize(calc, inPlace, *this);
 }
 
 void gost_34_11_2012(void const* data, unsigned long size, void* out, int hashSize) {

@@ -76,41 +76,46 @@ void GetFileHash(char const* fileName, IHash_Calc& calc, ProgressListener* progr
     SYS(close)(fd);
 }
 
+// Calls onLine with each line of a text file, up to its first NUL, for at most
+// maxLine characters a line: a longer line ends the reading without a word.
+// Failures to open or read are thrown with the given messages and errno.
+template <class OnLine>
+void ReadLines(char const* path, std::size_t maxLine, char const* openError, char const* readError,
+               OnLine const& onLine) {
+    std::ifstream in(path);
+    if (!in.good()) throw FileIOException(path, openError, errno);
+    errno = 0;  // a format error reports whatever errno holds: nothing stale
+    std::unique_ptr<char[]> line(new char[maxLine + 1]);
+    for (;;) {
+        in.getline(line.get(), static_cast<std::streamsize>(maxLine + 1));
+        if (in.fail()) {
+            if (in.bad()) throw FileIOException(path, readError, errno);
+            return;
+        }
+        onLine(static_cast<char const*>(line.get()));
+    }
+}
+
 // Appends the non-empty lines of a file list; a line over 8192 characters
 // ends the list.
 void LoadFileList(char const* path, std::list<std::string>& entries) {
-    std::ifstream in(path);
-    if (!in.good()) throw FileIOException(path, "Can`t open File List file for reading.", errno);
-    std::unique_ptr<char[]> line(new char[kFileListLine + 1]);
-    for (;;) {
-        in.getline(line.get(), kFileListLine + 1);
-        if (in.fail()) {
-            if (in.bad()) throw FileIOException(path, "File List read error.", errno);
-            break;
-        }
-        if (line[0] != '\0') entries.emplace_back(line.get());
-    }
+    ReadLines(path, kFileListLine, "Can`t open File List file for reading.",
+              "File List read error.", [&](char const* text) {
+                  if (text[0] != '\0') entries.emplace_back(text);
+              });
 }
 
 // Appends the records of a hash list, split at the first '='. Empty lines and
 // lines starting with '[' are skipped; a line over 4128 characters ends the list.
 void LoadHashList(char const* path, std::list<FileHashPair>& records) {
-    std::ifstream in(path);
-    if (!in.good()) throw FileIOException(path, "Can`t open HashList file for reading.", errno);
-    errno = 0;  // a format error reports whatever errno holds: nothing stale
-    std::unique_ptr<char[]> line(new char[kHashListLine + 1]);
-    for (;;) {
-        in.getline(line.get(), kHashListLine + 1);
-        if (in.fail()) {
-            if (in.bad()) throw FileIOException(path, "HashList read error.", errno);
-            break;
-        }
-        char const* text = line.get();
-        if (text[0] == '\0' || text[0] == '[') continue;
-        char const* eq = std::strchr(text, '=');
-        if (eq == nullptr) throw FileIOException(path, "HashList format error", errno);
-        records.push_back(FileHashPair{std::string(text, eq), std::string(eq + 1), std::string()});
-    }
+    ReadLines(path, kHashListLine, "Can`t open HashList file for reading.", "HashList read error.",
+              [&](char const* text) {
+                  if (text[0] == '\0' || text[0] == '[') return;
+                  char const* eq = std::strchr(text, '=');
+                  if (eq == nullptr) throw FileIOException(path, "HashList format error", errno);
+                  records.push_back(
+                      FileHashPair{std::string(text, eq), std::string(eq + 1), std::string()});
+              });
 }
 
 // The file an entry names: after the first '=', else after the last '/'.
