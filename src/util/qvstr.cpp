@@ -620,7 +620,7 @@ int QvStr::Format(char const* format, ...) {
     return result;
 }
 
-int QvStr::Format(char const* format, int value) {
+int QvStr::FormatInt(char const* format, int value) {
     return FormatVariadic(*this, format, value);
 }
 

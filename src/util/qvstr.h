@@ -10,6 +10,7 @@
 #define ICV_UTIL_QVSTR_H_
 
 #include <cstdarg>
+#include <type_traits>
 
 #if defined(__GNUC__)
 #define QVSTR_PRINTF_LIKE(fmt, first) __attribute__((format(printf, fmt, first)))
@@ -109,8 +110,13 @@ public:
     int Format(char const* format, ...) QVSTR_PRINTF_LIKE(2, 3);
     int Format(char const* format, va_list args) QVSTR_PRINTF_LIKE(2, 0);
     // A lone literal 0 would otherwise convert to va_list (a pointer on common ABIs) and select
-    // the overload above; this one formats the int like the variadic form.
-    int Format(char const* format, int value);
+    // the overload above; this one formats the int like the variadic form. It takes an int and
+    // nothing else: a lone double or long converted to int would be formatted wrongly ("%.1f" of
+    // 2.5 as "0.0"), so every other argument goes to the variadic form unchanged.
+    template <typename T, typename std::enable_if<std::is_same<T, int>::value, int>::type = 0>
+    int Format(char const* format, T value) {
+        return FormatInt(format, value);
+    }
 
     // Reads the text as the type named by the letter (c C s S i I l L f d b) and stores it at
     // dest; true when the whole text (blanks aside) was a number in range.
@@ -121,6 +127,7 @@ private:
     void Adopt(char* buffer, unsigned long length);  // frees the old buffer, takes the new one
     void Resize(unsigned long length);               // cut or pad with spaces, exact size
     int ReplaceAll(char const* from, unsigned long from_len, char const* to, unsigned long to_len);
+    int FormatInt(char const* format, int value);  // the variadic form with one int
 
     unsigned long length_;
     char* buffer_;
