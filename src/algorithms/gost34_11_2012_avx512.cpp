@@ -143,8 +143,8 @@ struct Registers {
         __m512i hi = _mm512_permutex2var_epi8(pi2, x, pi3);
         return _mm512_ternarylogic_epi64(affine(x, kBit7), hi, lo, 0xca);
     }
-    // The same with the select on a mask register: slower, but it leaves the
-    // multiply units to the message chain; for the key schedule, which has slack.
+    // The same with the select on a mask register: a little slower, but it
+    // leaves the units that multiply and shuffle to the other work.
     __m512i substituteOffPath(__m512i x) const {
         __m512i lo = _mm512_permutex2var_epi8(pi0, x, pi1);
         __m512i hi = _mm512_permutex2var_epi8(pi2, x, pi3);
@@ -201,8 +201,10 @@ struct Registers {
     // L is linear, so LPS(y) ^ K(i+1) is taken as one L of S(y) ^ S(kc).
     template <bool fromTransposedLayout, int startLayout>
     void round(int i, __m512i& y, __m512i& kc) const {
+        // Rounds from the standard layout crowd the shared units with alignments,
+        // so there the message takes the mask-register select as well.
         __m512i sk = substituteOffPath(kc);
-        __m512i sy = substitute(y);
+        __m512i sy = fromTransposedLayout ? substitute(y) : substituteOffPath(y);
         if (i < 12) kc = linear<fromTransposedLayout>(sk).sum(load(kTables.c[startLayout][i]));
         y = linear<fromTransposedLayout>(_mm512_xor_si512(sy, sk)).sum(_mm512_setzero_si512());
     }
