@@ -36,44 +36,49 @@ using FactoryPtr = std::unique_ptr<IHashFactory>;
 using CalcPtr = std::unique_ptr<IHash_Calc>;
 using HashPtr = std::unique_ptr<IHash>;
 
+// An open file descriptor, closed when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() { SYS(close)(fd_); }
+    Descriptor(Descriptor const&) = delete;
+    Descriptor& operator=(Descriptor const&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
 // Feeds every byte of the named file to the calculator in 64 KiB blocks. The
 // size is measured first and exactly that many bytes are hashed; a file that
 // ends early is a read error. Opening never blocks (FIFOs fail at the seek).
 void GetFileHash(char const* fileName, IHash_Calc& calc, ProgressListener* progress = nullptr) {
-    int fd = SYS(open)(fileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) throw FileIOException(fileName, "Can`t open File for reading.", errno);
+    int const opened = SYS(open)(fileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (opened < 0) throw FileIOException(fileName, "Can`t open File for reading.", errno);
+    Descriptor const file(opened);
 
-    auto fail = [&](int err) {
-        SYS(close)(fd);
-        return FileIOException(fileName, "File read error", err);
-    };
-    off_t size = SYS(lseek)(fd, 0, SEEK_END);
-    if (size < 0 || SYS(lseek)(fd, 0, SEEK_SET) < 0) throw fail(errno);
-    if (size == 0) {
-        SYS(close)(fd);
-        return;
-    }
-    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    off_t const size = SYS(lseek)(file.get(), 0, SEEK_END);
+    if (size < 0 || SYS(lseek)(file.get(), 0, SEEK_SET) < 0)
+        throw FileIOException(fileName, "File read error", errno);
+    if (size == 0) return;
+    posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kBlockSize]);
-    auto remaining = static_cast<std::uint64_t>(size);
-    while (remaining != 0) {
-        std::size_t want =
+    for (auto remaining = static_cast<std::uint64_t>(size); remaining != 0;) {
+        std::size_t const want =
             remaining < kBlockSize ? static_cast<std::size_t>(remaining) : kBlockSize;
         // Fill the block; a read that delivers nothing ends the file early.
-        std::size_t got = 0;
-        while (got < want) {
+        for (std::size_t got = 0; got < want;) {
             errno = 0;
-            ssize_t n = SYS(read)(fd, buffer.get() + got, want - got);
+            ssize_t const n = SYS(read)(file.get(), buffer.get() + got, want - got);
             if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) throw fail(n < 0 ? errno : 0);
+            if (n <= 0) throw FileIOException(fileName, "File read error", n < 0 ? errno : 0);
             got += static_cast<std::size_t>(n);
         }
-        calc.Update(buffer.get(), got);
-        remaining -= got;
-        if (progress) progress->BytesHashed(got);
+        calc.Update(buffer.get(), want);
+        remaining -= want;
+        if (progress) progress->BytesHashed(want);
     }
-    SYS(close)(fd);
 }
 
 // Calls onLine with each line of a text file, up to its first NUL, for at most
