@@ -24,6 +24,7 @@ protected:
         if (access("/usr/bin/script", X_OK) != 0) return "";
         testutil::RunOptions options;
         options.cwd = dir.path();
+        options.timeoutSeconds = 600;
         auto r = testutil::run("/usr/bin/script", {"-qec", command, "/dev/null"}, options);
         EXPECT_EQ(r.status, 0) << r.err;
         return r.out;
@@ -53,6 +54,7 @@ TEST_F(Progress, ShownAtATerminalAndErasedBeforeTheResult) {
 TEST_F(Progress, NeverShownWhenStandardErrorIsNotATerminal) {
     testutil::RunOptions options;
     options.cwd = dir.path();
+    options.timeoutSeconds = 600;
     auto r = testutil::run(ICV_WRITER_PATH, {"-Fbig"}, options);
     EXPECT_EQ(r.out, "big=#GOST3411_256_2012:" + kZeros2G + "\n");
     EXPECT_EQ(r.err, "");
