@@ -25,6 +25,7 @@
 #include <immintrin.h>
 
 #include <cstdint>
+#include <utility>
 
 #include "algorithms/gost34_11_2012_const.h"
 #include "algorithms/gost34_11_2012_gf.h"
@@ -151,49 +152,42 @@ struct Registers {
         return _mm512_mask_blend_epi8(_mm512_movepi8_mask(x), lo, hi);
     }
 
-    // L.P of a substituted state from the transposed layout to the standard one.
-    Products fromTransposed(__m512i s) const {
-        Products r;
-        r.p[0] = _mm512_gf2p8mul_epi8(s, load(kTables.rot[0]));
-        r.p[1] = _mm512_rol_epi64(_mm512_gf2p8mul_epi8(s, load(kTables.rot[1])), 8);
-        r.p[2] = _mm512_rol_epi64(_mm512_gf2p8mul_epi8(s, load(kTables.rot[2])), 16);
-        r.p[3] = _mm512_rol_epi64(_mm512_gf2p8mul_epi8(s, load(kTables.rot[3])), 24);
+    // Product r of L.P from the transposed layout, rotated r bytes within its lane.
+    template <int r>
+    static __m512i rotatedProduct(__m512i s) {
+        __m512i p = _mm512_gf2p8mul_epi8(s, load(kTables.rot[r]));
+        if constexpr (r == 0) return p;
         // A rotation by half a lane is a dword swap, which runs beside the multiplies.
-        r.p[4] = _mm512_shuffle_epi32(_mm512_gf2p8mul_epi8(s, load(kTables.rot[4])), _MM_PERM_CDAB);
-        r.p[5] = _mm512_rol_epi64(_mm512_gf2p8mul_epi8(s, load(kTables.rot[5])), 40);
-        r.p[6] = _mm512_rol_epi64(_mm512_gf2p8mul_epi8(s, load(kTables.rot[6])), 48);
-        r.p[7] = _mm512_rol_epi64(_mm512_gf2p8mul_epi8(s, load(kTables.rot[7])), 56);
-        return r;
+        if constexpr (r == 4) return _mm512_shuffle_epi32(p, _MM_PERM_CDAB);
+        if constexpr (r != 0 && r != 4) return _mm512_rol_epi64(p, 8 * r);
+    }
+
+    // Product r of L.P from the standard layout, moved down r lanes.
+    template <int r>
+    static __m512i alignedProduct(__m512i s) {
+        __m512i p = _mm512_gf2p8mul_epi8(s, load(kTables.align[r]));
+        if constexpr (r == 0) return p;
+        if constexpr (r != 0) return _mm512_alignr_epi64(p, p, r);
+    }
+
+    // L.P of a substituted state from the transposed layout to the standard one.
+    template <int... r>
+    static Products fromTransposed(__m512i s, std::integer_sequence<int, r...>) {
+        return Products{{rotatedProduct<r>(s)...}};
     }
 
     // L.P of a substituted state from the standard layout to the transposed one.
-    Products fromStandard(__m512i s) const {
-        Products r;
-        r.p[0] = _mm512_gf2p8mul_epi8(s, load(kTables.align[0]));
-        __m512i p;
-        p = _mm512_gf2p8mul_epi8(s, load(kTables.align[1]));
-        r.p[1] = _mm512_alignr_epi64(p, p, 1);
-        p = _mm512_gf2p8mul_epi8(s, load(kTables.align[2]));
-        r.p[2] = _mm512_alignr_epi64(p, p, 2);
-        p = _mm512_gf2p8mul_epi8(s, load(kTables.align[3]));
-        r.p[3] = _mm512_alignr_epi64(p, p, 3);
-        p = _mm512_gf2p8mul_epi8(s, load(kTables.align[4]));
-        r.p[4] = _mm512_alignr_epi64(p, p, 4);
-        p = _mm512_gf2p8mul_epi8(s, load(kTables.align[5]));
-        r.p[5] = _mm512_alignr_epi64(p, p, 5);
-        p = _mm512_gf2p8mul_epi8(s, load(kTables.align[6]));
-        r.p[6] = _mm512_alignr_epi64(p, p, 6);
-        p = _mm512_gf2p8mul_epi8(s, load(kTables.align[7]));
-        r.p[7] = _mm512_alignr_epi64(p, p, 7);
-        return r;
+    template <int... r>
+    static Products fromStandard(__m512i s, std::integer_sequence<int, r...>) {
+        return Products{{alignedProduct<r>(s)...}};
     }
 
     template <bool fromTransposedLayout>
     Products linear(__m512i s) const {
         if constexpr (fromTransposedLayout)
-            return fromTransposed(s);
+            return fromTransposed(s, std::make_integer_sequence<int, 8>());
         else
-            return fromStandard(s);
+            return fromStandard(s, std::make_integer_sequence<int, 8>());
     }
 
     // One round of E, i from 1: with y = the message state and kc = K(i) ^ C(i),
