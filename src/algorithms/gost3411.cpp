@@ -97,23 +97,25 @@ void f(unsigned char const* Hin, unsigned char const* M, unsigned char* Hout) {
         a[i] = static_cast<std::uint32_t>(hi);
         b[i] = static_cast<std::uint32_t>(hi >> 32);
     }
-#define ROUND(x, y, k)                       \
-    y[0] ^= roundFunction(x[0] + key[0][k]); \
-    y[1] ^= roundFunction(x[1] + key[1][k]); \
-    y[2] ^= roundFunction(x[2] + key[2][k]); \
+    // clang-format off
+#define ROUND(x, y, k)                           \
+    y[0] ^= roundFunction(x[0] + key[0][k]);     \
+    y[1] ^= roundFunction(x[1] + key[1][k]);     \
+    y[2] ^= roundFunction(x[2] + key[2][k]);     \
     y[3] ^= roundFunction(x[3] + key[3][k]);
-#define FORWARD8   \
-    ROUND(a, b, 0) \
-    ROUND(b, a, 1) \
-    ROUND(a, b, 2) ROUND(b, a, 3) ROUND(a, b, 4) ROUND(b, a, 5) ROUND(a, b, 6) ROUND(b, a, 7)
-    FORWARD8 FORWARD8 FORWARD8 ROUND(a, b, 7) ROUND(b, a, 6) ROUND(a, b, 5) ROUND(b, a, 4)
-        ROUND(a, b, 3) ROUND(b, a, 2) ROUND(a, b, 1) ROUND(b, a, 0)
+#define FORWARD8                                                                              \
+    ROUND(a, b, 0) ROUND(b, a, 1) ROUND(a, b, 2) ROUND(b, a, 3) ROUND(a, b, 4) ROUND(b, a, 5) \
+    ROUND(a, b, 6) ROUND(b, a, 7)
+    FORWARD8 FORWARD8 FORWARD8
+    ROUND(a, b, 7) ROUND(b, a, 6) ROUND(a, b, 5) ROUND(b, a, 4)
+    ROUND(a, b, 3) ROUND(b, a, 2) ROUND(a, b, 1) ROUND(b, a, 0)
 #undef FORWARD8
 #undef ROUND
 
-        // Mixing with the shift register psi, kept as a running window of 16-bit words:
-        // one psi step appends w[k+16] = w[k]^w[k+1]^w[k+2]^w[k+3]^w[k+12]^w[k+15].
-        std::uint16_t r[90];
+    // Mixing with the shift register psi, kept as a running window of 16-bit words:
+    // one psi step appends w[k+16] = w[k]^w[k+1]^w[k+2]^w[k+3]^w[k+12]^w[k+15].
+    std::uint16_t r[90];
+    // clang-format on
     for (int i = 0; i < 4; ++i) {
         // The cipher's output order: N2 first, then N1.
         std::uint64_t s = std::uint64_t(b[i]) | std::uint64_t(a[i]) << 32;

@@ -82,10 +82,6 @@ inline void add512(UInt512& a, UInt512 const& b) {
 }
 
 // The table-driven path: the reference, and the fallback on every processor.
-void compressPortable(UInt512& h, UInt512 const& N, UInt512 const& m) {
-    g(h, N, m);
-}
-
 void compressBlocksPortable(UInt512& h, UInt512& N, UInt512& sigma, unsigned char const* data,
                             std::size_t blocks) {
     for (; blocks != 0; --blocks, data += 64) {
@@ -102,7 +98,7 @@ struct Compressor {
                            std::size_t blocks);
 };
 
-constexpr Compressor kPortable = {compressPortable, compressBlocksPortable};
+constexpr Compressor kPortable = {g, compressBlocksPortable};
 
 #ifdef ICV_GOST2012_AVX512
 constexpr Compressor kAvx512 = {gost34_11_2012_avx512::compress,

@@ -25,6 +25,7 @@
 #include <immintrin.h>
 
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "algorithms/gost34_11_2012_const.h"
@@ -226,13 +227,15 @@ inline __m512i loadWords(UInt512 const& v) {
     return _mm512_loadu_si512(v.w);
 }
 
-// a = (a + b) mod 2^512, word by word with carries.
-inline void add512(UInt512& a, std::uint64_t const* b) {
+// sigma = (sigma + block) mod 2^512, word by word with carries, the block
+// read straight from the message.
+inline void addBlock(UInt512& sigma, unsigned char const* block) {
     unsigned char carry = 0;
     for (int i = 0; i < 8; ++i) {
-        unsigned long long sum;
-        carry = _addcarry_u64(carry, a.w[i], b[i], &sum);
-        a.w[i] = sum;
+        unsigned long long word, sum;
+        std::memcpy(&word, block + 8 * i, 8);
+        carry = _addcarry_u64(carry, sigma.w[i], word, &sum);
+        sigma.w[i] = sum;
     }
 }
 
@@ -264,32 +267,26 @@ void compressBlocks(UInt512& h, UInt512& N, UInt512& sigma, unsigned char const*
             n = _mm512_mask_set1_epi64(n, 1, static_cast<long long>(N.w[0]));
         }
     };
-    auto addToSigma = [&](__m512i m) {
-        std::uint64_t words[8];
-        _mm512_storeu_si512(words, m);
-        add512(sigma, words);
+    // One block from h in the standard layout; h comes back transposed.
+    auto fromStandardLayout = [&](unsigned char const* block) {
+        __m512i mf = affine(_mm512_loadu_si512(block), kPhi);
+        hf = r.compress<0>(hf, _mm512_xor_si512(hf, affine(n, kPhi)),
+                           _mm512_permutexvar_epi8(r.transpose, mf));
+        advance();
+        addBlock(sigma, block);
     };
     // Blocks in pairs: h goes from the standard layout to the transposed one and back.
     for (; blocks >= 2; blocks -= 2, data += 128) {
-        __m512i m0 = _mm512_loadu_si512(data), m1 = _mm512_loadu_si512(data + 64);
-        __m512i mf0 = affine(m0, kPhi), mf1 = affine(m1, kPhi);
-        hf = r.compress<0>(hf, _mm512_xor_si512(hf, affine(n, kPhi)),
-                           _mm512_permutexvar_epi8(r.transpose, mf0));
-        advance();
-        addToSigma(m0);
+        fromStandardLayout(data);
         __m512i nt = _mm512_permutexvar_epi8(r.transpose, affine(n, kPhi));
-        hf = r.compress<1>(hf, _mm512_xor_si512(hf, nt), mf1);
+        hf = r.compress<1>(hf, _mm512_xor_si512(hf, nt),
+                           affine(_mm512_loadu_si512(data + 64), kPhi));
         advance();
-        addToSigma(m1);
+        addBlock(sigma, data + 64);
     }
     if (blocks != 0) {
-        __m512i m = _mm512_loadu_si512(data);
-        __m512i mf = affine(m, kPhi);
-        hf = r.compress<0>(hf, _mm512_xor_si512(hf, affine(n, kPhi)),
-                           _mm512_permutexvar_epi8(r.transpose, mf));
+        fromStandardLayout(data);
         hf = _mm512_permutexvar_epi8(r.transpose, hf);
-        advance();
-        addToSigma(m);
     }
     _mm512_storeu_si512(h.w, affine(hf, kPhiInv));
 }

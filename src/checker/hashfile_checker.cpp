@@ -209,8 +209,8 @@ void ProcessFiles(char const* text, bool isFileList, std::ostream& out,
     if (entries.empty()) throw FileIOException("", "No files to process", 0);
 
     // Hash every entry, on as many threads as there are cores and entries.
-    std::vector<std::string const*> byIndex;
-    for (auto const& entry : entries) byIndex.push_back(&entry);
+    std::vector<std::string*> byIndex;
+    for (auto& entry : entries) byIndex.push_back(&entry);
     std::vector<std::string> texts(byIndex.size());
     std::vector<std::exception_ptr> failures(byIndex.size());
     {
@@ -236,7 +236,7 @@ void ProcessFiles(char const* text, bool isFileList, std::ostream& out,
 
     std::list<HashPair> pairs;
     for (std::size_t i = 0; i < byIndex.size(); ++i)
-        pairs.push_back(HashPair{*byIndex[i], std::move(texts[i])});
+        pairs.push_back(HashPair{std::move(*byIndex[i]), std::move(texts[i])});
     PrintHashes(pairs, out);
 }
 
