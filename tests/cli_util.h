@@ -3,11 +3,11 @@
 
 #include <fcntl.h>
 #include <sched.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -25,8 +25,6 @@ public:
     }
     ~TempDir() {
         std::error_code ec;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
         std::filesystem::remove_all(path_, ec);
     }
     TempDir(TempDir const&) = delete;
@@ -54,18 +52,18 @@ inline std::string readFile(std::string const& path) {
 }
 
 struct RunResult {
-    std::string out;
-    std::string err;
+    std::string out, err;
     int status;  // exit status, or 128 + signal number
 };
 
 struct RunOptions {
     std::string cwd = ".";
     std::string argv0;                 // empty: the program path
-    std::string stdoutPath;            // empty: captured into RunResult::out
+    std::string stdoutPath;            // empty: captured; else read back unless a device
     std::vector<std::string> wrapper;  // a command put in front, such as setpriv
     bool oneCore = false;              // run on a single processor
     bool stdoutToClosedPipe = false;   // standard output: a pipe nobody reads
+    bool smallFileSizeLimit = false;   // no file may grow past 64 bytes
     unsigned timeoutSeconds = 60;      // a run that hangs is killed (SIGALRM)
 };
 
@@ -82,9 +80,8 @@ inline void pinToOneCore() {
         }
 }
 
-// Prepares options to run as an unprivileged user in dir: root reads every
-// file, so as root the run drops to nobody (through setpriv) and the directory
-// is opened to it. False, with the reason, when that is impossible.
+// Root reads every file, so as root the run drops to nobody (through setpriv)
+// and the directory is opened to it. False, with the reason, when impossible.
 inline bool asUnprivilegedUser(RunOptions& options, std::string const& dir, std::string& why) {
     if (geteuid() != 0) return true;
     if (access("/usr/bin/setpriv", X_OK) != 0) {
@@ -119,6 +116,8 @@ inline RunResult run(std::string const& program, std::vector<std::string> const&
         int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (out < 0 || err < 0 || chdir(options.cwd.c_str()) != 0) _exit(125);
         if (options.oneCore) pinToOneCore();
+        rlimit small = {64, 64};
+        if (options.smallFileSizeLimit) setrlimit(RLIMIT_FSIZE, &small);
         alarm(options.timeoutSeconds);
         dup2(out, 1);
         dup2(err, 2);
@@ -133,7 +132,9 @@ inline RunResult run(std::string const& program, std::vector<std::string> const&
     waitpid(pid, &wstatus, 0);
     RunResult r;
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-    r.out = options.stdoutPath.empty() && !options.stdoutToClosedPipe ? readFile(outPath) : "";
+    struct stat st;
+    bool regular = stat(outPath.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    r.out = regular && !options.stdoutToClosedPipe ? readFile(outPath) : "";
     r.err = readFile(errPath);
     return r;
 }

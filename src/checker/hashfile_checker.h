@@ -47,8 +47,9 @@ struct Statistics {
 };
 
 // Told how a long run advances, for a progress display. The Hashed calls come
-// from the hashing threads; Finished comes before anything is written, also
-// when the run fails.
+// from the hashing threads; Finished comes when hashing ends, also when the
+// run fails. The hash run writes only after Finished; the check writes each
+// finding as soon as it is known, between a Pause and a Resume on one thread.
 class ProgressListener {
 public:
     virtual ~ProgressListener() = default;
@@ -56,6 +57,8 @@ public:
     virtual void BytesHashed(std::uint64_t bytes) = 0;
     virtual void FileHashed() = 0;
     virtual void Finished() = 0;
+    virtual void Pause() {}
+    virtual void Resume() {}
 };
 
 // Hashes one entry (isFileList false) or every entry of a file list with
@@ -64,13 +67,20 @@ public:
 void ProcessFiles(char const* text, bool isFileList, std::ostream& out);
 void ProcessFiles(char const* text, bool isFileList, std::ostream& out, ProgressListener* progress);
 
-// Checks records in order. Returns 0, -1 (changed file or unknown algorithm),
+// Checks records, writing each finding in record order as soon as it and
+// every earlier record are done; with stopOnError one record at a time, so
+// that none after the one that stops the check is opened. Returns 0, -1 (changed file or unknown algorithm),
 // -2 (access denied) or -3 (missing); the last two only with stopOnError.
 int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statistics* stats,
                bool stopOnError);
 int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statistics* stats,
                bool stopOnError, ProgressListener* progress);
-// Reads the hash list at path and checks it with stopOnError false.
+// Appends the records of the hash list at path, split at the first '='.
+// Empty lines and lines starting with '[' are skipped. Returns 0 when the
+// whole list was read, or the number (from 1) of a line over 4128 characters,
+// which ends the reading.
+std::size_t LoadHashList(char const* path, std::list<FileHashPair>& records);
+// Reads the hash list at path (LoadHashList) and checks it with stopOnError false.
 int CheckFiles(char const* path, std::ostream& out, Statistics* stats);
 int CheckFiles(char const* path, std::ostream& out, Statistics* stats, ProgressListener* progress);
 

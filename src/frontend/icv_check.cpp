@@ -2,6 +2,9 @@
 // (or by hand, mixing MD5, GOST R 34.11-94 and GOST R 34.11-2012 lines).
 #include <csignal>
 #include <iostream>
+#include <list>
+#include <stdexcept>
+#include <string>
 
 #include "checker/hashfile_checker.h"
 #include "frontend/progress.h"
@@ -16,13 +19,23 @@ int main(int argc, char** argv) {
         std::cerr << "  2 - a file changed, is missing or unreadable, 255 - error." << std::endl;
         return 1;
     }
-    // A reader that goes away is a write error to report, not a silent end.
-    std::signal(SIGPIPE, SIG_IGN);
+    // A reader that leaves early ends the check quietly, as it ends any
+    // filter; a file-size limit is a write error with a message.
+    std::signal(SIGPIPE, SIG_DFL);
+    std::signal(SIGXFSZ, SIG_IGN);
     return frontend::RunReportingFailures([&] {
+        std::list<HashFileChecker::FileHashPair> records;
+        std::size_t const stoppedAt = HashFileChecker::LoadHashList(argv[1], records);
         HashFileChecker::Statistics stats = {0, 0, 0, 0};
         auto progress = frontend::TerminalProgress::ForStandardError();
-        int result = HashFileChecker::CheckFiles(argv[1], std::cout, &stats, progress.get());
+        int result = HashFileChecker::CheckFiles(records, std::cout, &stats, false, progress.get());
         frontend::CheckStandardOutput();
+        // Never "all good" after checking less than the whole list.
+        if (stoppedAt != 0)
+            throw std::runtime_error("HashList line " + std::to_string(stoppedAt) +
+                                     " is longer than 4128 characters; it and the lines after "
+                                     "it were not checked");
+        if (records.empty()) throw std::runtime_error("HashList holds no records to check");
         std::cerr << "Processed: " << stats.Processed << ", Errors: " << stats.Errors
                   << ", NotFound: " << stats.NotFound << ", AccessDenied: " << stats.AccessDenied
                   << std::endl;

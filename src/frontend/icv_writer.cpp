@@ -2,10 +2,14 @@
 // for every entry of a file list (-L).
 #include <csignal>
 #include <iostream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
 
 #include "checker/hashfile_checker.h"
 #include "frontend/progress.h"
 #include "frontend/report.h"
+#include "frontend/whole_output.h"
 
 namespace {
 
@@ -36,12 +40,24 @@ int main(int argc, char** argv) {
         Usage(argc > 0 ? argv[0] : nullptr);
         return 1;
     }
-    // A reader that goes away is a write error to report, not a silent end.
-    std::signal(SIGPIPE, SIG_IGN);
+    // A reader that leaves early ends the writer quietly, as it ends any
+    // filter; a file-size limit is a write error with a message.
+    std::signal(SIGPIPE, SIG_DFL);
+    std::signal(SIGXFSZ, SIG_IGN);
     return frontend::RunReportingFailures([&] {
+        char const* text = argv[1] + 2;
+        bool const isFileList = argv[1][1] == 'L';
+        // The recorded name (before the first '=') is one line of the hash list.
+        std::string const entry = text;
+        if (!isFileList && entry.substr(0, entry.find('=')).find('\n') != std::string::npos)
+            throw std::runtime_error(
+                "The name to record contains a line break; a hash list holds one name a line");
         auto progress = frontend::TerminalProgress::ForStandardError();
-        HashFileChecker::ProcessFiles(argv[1] + 2, argv[1][1] == 'L', std::cout, progress.get());
-        frontend::CheckStandardOutput();
+        // The library flushes every line; the result reaches the kernel in
+        // large blocks, and only once every file is hashed.
+        std::ostringstream result;
+        HashFileChecker::ProcessFiles(text, isFileList, result, progress.get());
+        frontend::WriteWholeOutput(result.str());
         return 0;
     });
 }

@@ -1,6 +1,6 @@
 // A one-line progress display for long runs at a terminal: files done of
 // total, bytes and speed on standard error, redrawn in place after the first
-// second and erased before the run writes anything or reports a failure.
+// second and erased before the run writes a line or reports a failure.
 // When standard error is not a terminal, nothing is ever shown.
 #pragma once
 
@@ -42,6 +42,15 @@ public:
     }
     void BytesHashed(std::uint64_t bytes) override { bytes_ += bytes; }
     void FileHashed() override { ++files_; }
+
+    // A line written at the same terminal: the display steps aside and comes
+    // back at its next redraw.
+    void Pause() override {
+        mutex_.lock();
+        if (shown_) Write("\r\033[K");
+        shown_ = false;
+    }
+    void Resume() override { mutex_.unlock(); }
 
     void Finished() override {
         {

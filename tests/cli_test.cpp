@@ -1,0 +1,219 @@
+// Both command-line tools end to end, one table: arguments, files, exact
+// stdout, stderr and exit status of the real binaries.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "cli_util.h"
+#include "test_util.h"
+
+namespace {
+
+using testutil::RunOptions;
+using namespace std::string_literals;
+
+// Digests: the empty input's from the standard, MD5 of "abc" from RFC 1321,
+// the others from rhash --gost12-256, --gost94-cryptopro and md5sum.
+#define TAG "#GOST3411_256_2012:"
+#define EMPTY "3f539a213e97c802cc229d474c6aa32a825a360b2a933a949fd925208d9ce1bb"
+#define ABC "4e2919cf137ed41ec4fb6270c61826cc4fffb660341e0af3688cd0626d23b481"
+#define ABC_MD5 "900150983cd24fb0d6963f7d28e17f72"
+#define ABC_GOST94 "b285056dbf18d7392d7677369524dd14747459ed8143997e163b2986f92fd42c"
+#define ABD "48e4504bfe64f9bb6f96c897e13bbc6a8b2abc7d8195d966245c05a236972a94"
+#define LINE "=" TAG ABC "\n"
+#define MD5_LINE "=#MD5:" ABC_MD5 "\n"
+
+std::string ioError(std::string const& message, std::string const& file, int code) {
+    return "FileIO Error: " + message + "\nFile-[" + file + "] ErrCode-" + std::to_string(code) +
+           "\n";
+}
+std::string summary(int processed, int errors, int notFound, int denied) {
+    return "Processed: " + std::to_string(processed) + ", Errors: " + std::to_string(errors) +
+           ", NotFound: " + std::to_string(notFound) + ", AccessDenied: " + std::to_string(denied) +
+           "\n";
+}
+std::string const kWriterUsage =
+    "Calculates hash of files\nUsage:\nicv -L<FileList file name> [> outfile]\nor\nicv "
+    "-F[DestPath/]FileName.ext[=SourcePath/FileName.ext] [> outfile]\nAll abnormal events are "
+    "logged to cerr\nFile names (with Destination paths) and corresponding hash values\nare "
+    "printed to cout.\nFileList format:\n    [DestPath/]FileName.ext[=SourcePath/FileName.ext]\n"
+    "    ...\nreturn codes:\n    0 - OK.\n    1 - Invalid command line argument.\n"
+    "   -1 - Error occured during execution.\n";
+std::string const kCheckUsage =
+    "Usage: icv HASHLIST\nVerifies the files of a hash list written by icv_writer.\n"
+    "return codes: 0 - all files match, 1 - invalid command line,\n"
+    "  2 - a file changed, is missing or unreadable, 255 - error.\n";
+std::string const kLong = "HashList line 2 is longer than 4128 characters; it and the lines after it were not checked\n";
+
+enum Tool { W, C };
+enum Out { Captured, DevFull, ClosedPipe, SmallFileSizeLimit, Unprivileged };
+
+struct Row {
+    Tool tool;
+    std::vector<std::string> args;
+    std::string list;  // written as "list" when not empty
+    std::string out, err;
+    int status;
+    Out how = Captured;
+};
+
+// clang-format off
+Row const kRows[] = {
+    // Command lines.
+    {W, {}, "", "", kWriterUsage, 1}, {W, {"-Fa", "-Fb"}, "", "", kWriterUsage, 1},
+    {W, {"a.txt"}, "", "", kWriterUsage, 1}, {W, {"-f"}, "", "", kWriterUsage, 1},
+    {W, {""}, "", "", kWriterUsage, 1}, {C, {}, "", "", kCheckUsage, 1},
+    {C, {"a", "b"}, "", "", kCheckUsage, 1},
+    {W, {"-F"}, "", "", ioError("File name is empty", "", 0), 255},
+    {W, {"-L"}, "", "", ioError("File name is empty", "", 0), 255},
+    {C, {""}, "", "", ioError("File name is empty", "", 0), 255},
+    // Entries: the name recorded, the file read.
+    {W, {"-Fa.txt"}, "", "a.txt" LINE, "", 0},
+    {W, {"-F/opt/x/bin/a.txt"}, "", "/opt/x/bin/a.txt" LINE, "", 0},
+    {W, {"-Fbin/a.txt=sub/b.txt"}, "", "bin/a.txt" LINE, "", 0},
+    {W, {"-F=sub/b.txt"}, "", LINE, "", 0},
+    {W, {"-Fa.txt=x=y"}, "", "a.txt" LINE, "", 0},
+    {W, {"-F" + std::string(20000, 'n') + "=a.txt"}, "", std::string(20000, 'n') + LINE, "", 0},
+    {W, {"-Fnull=/dev/null"}, "", "null=" TAG EMPTY "\n", "", 0},
+    {W, {"-Fp65535"}, "", "p65535=" TAG "74007db1a63180b6a0d9769d37a75e4e3e9c2845a0de56021e634cea40690013\n", "", 0},
+    {W, {"-Fp65536"}, "", "p65536=" TAG "4179d99095ccff6b02eb3b0c75b8c72f207ea89f12ca89f7fff2d63d89bee438\n", "", 0},
+    {W, {"-Fp65537"}, "", "p65537=" TAG "2099885761308e1cba05f08a3157d1ad7c208768d9bff46e3c9a77e2a694d834\n", "", 0},
+    {W, {"-Fbin/missing.txt"}, "", "", ioError("Can`t open File for reading.", "missing.txt", 2), 255},
+    {W, {"-Fa.txt="}, "", "", ioError("Can`t open File for reading.", "", 2), 255},
+    {W, {"-Fsub"}, "", "", ioError("File read error", "sub", 21), 255},
+    {W, {"-Ffifo"}, "", "", ioError("File read error", "fifo", 29), 255},
+    {W, {"-Fa\nb=a.txt"}, "", "", "Error: The name to record contains a line break; a hash list holds one name a line\n", 255},
+    // File lists.
+    {W, {"-Llist"}, "\n\na.txt\n\n\nx/a.txt\r\nb/a.txt", "a.txt" LINE "x/a.txt\r" LINE "b/a.txt" LINE, "", 0},
+    {W, {"-Llist"}, "a.txt\0junk\n\0hidden\nb\xff.bin\n"s, "a.txt" LINE "b\xff.bin" LINE, "", 0},
+    {W, {"-Llist"}, std::string(8186, 'd') + "=a.txt\n", std::string(8186, 'd') + LINE, "", 0},
+    {W, {"-Llist"}, "a.txt\n" + std::string(8193, 'd') + "\nmissing\n", "a.txt" LINE, "", 0},
+    {W, {"-Llist"}, "a.txt\nmissing.txt\na.txt\n", "", ioError("Can`t open File for reading.", "missing.txt", 2), 255},
+    {W, {"-Llist"}, "a.txt\n   \n", "", ioError("Can`t open File for reading.", "   ", 2), 255},
+    {W, {"-Llist"}, "\n\n", "", ioError("No files to process", "", 0), 255},
+    {W, {"-Lsub"}, "", "", ioError("File List read error.", "sub", 21), 255},
+    {W, {"-Lmissing.lst"}, "", "", ioError("Can`t open File List file for reading.", "missing.lst", 2), 255},
+    {W, {"-Llist"}, "list\n", "list=" TAG "bc7e5160713070b8570ac483ed80efb2f5818f53f6d43a85ffc7cf0e309ade0a\n", "", 0},
+    // Hash lists: every algorithm and form of a stored digest.
+    {C, {"list"}, "a.txt=#MD5:" ABC_MD5 "\na.txt=$MD5:900150983CD24FB0D6963F7D28E17F72\na.txt=" ABC_MD5
+        "\na.txt=#GOST3411_RFC4357:" ABC_GOST94 "\na.txt=$GOST3411_256_2012:" ABC "\na.txt=" ABC
+        "\n[section]\n\n" + "b\xff.bin=" ABC_MD5 "\0junk"s + "\n",
+     "", summary(7, 0, 0, 0), 0},
+    {C, {"list"}, "a.txt=#MD5:00000000000000000000000000000000\ngone.txt=" ABC_MD5 "\nd.txt=#SHA256:00\n"
+        "a.txt=y=z\n=abc\na.txt=\na.txt=" ABC_MD5 "\r\nb/a.txt=#MD5:" ABC_MD5 "\n",
+     "File changed: a.txt [#MD5:" ABC_MD5 "].\nWarning: File not found: gone.txt.\n"
+     "Can't create hash calculator for d.txt [#SHA256:00].\nCan't create hash calculator for a.txt [y=z].\n"
+     "Can't create hash calculator for  [abc].\nCan't create hash calculator for a.txt [].\n"
+     "Can't create hash calculator for a.txt [" ABC_MD5 "\r].\nWarning: File not found: b/a.txt.\n",
+     summary(3, 6, 2, 0), 2},
+    {C, {"list"}, "a.txt=" ABC_MD5 "\nsub=" ABC_MD5 "\na.txt=0\n", "", ioError("File read error", "sub", 21), 255},
+    {C, {"list"}, "a.txt/x=" ABC_MD5 "\n", "", ioError("Can`t open File for reading.", "a.txt/x", 20), 255},
+    {C, {"list"}, "list=#MD5:00000000000000000000000000000000\n", "File changed: list [#MD5:7fbfa7b72234f75d3c36722e68480e02].\n", summary(1, 1, 0, 0), 2},
+    {C, {"list"}, "a.txt=#MD5:" ABC_MD5 "\nno separator\n", "", ioError("HashList format error", "list", 0), 255},
+    {C, {"gone"}, "", "", ioError("Can`t open HashList file for reading.", "gone", 2), 255},
+    // Never all good after checking less than the whole list.
+    {C, {"list"}, "a.txt=" ABC "\n" + std::string(4129, 'l') + "\ngone=" ABC_MD5 "\n", "", "Error: " + kLong, 255},
+    {C, {"list"}, "gone=" ABC "\n" + std::string(1 << 20, 'l') + "\n", "Warning: File not found: gone.\n", "Error: " + kLong, 255},
+    {C, {"/dev/zero"}, "", "", "Error: HashList line 1 is longer than 4128 characters; it and the lines after it were not checked\n", 255},
+    {C, {"list"}, "\n[only a comment]\n", "", "Error: HashList holds no records to check\n", 255},
+    // Outputs that fail, readers that leave.
+    {W, {"-Fa.txt"}, "", "", "Error: Write error on standard output: No space left on device\n", 255, DevFull},
+    {C, {"list"}, "gone=" ABC_MD5 "\n", "", "Error: Write error on standard output: No space left on device\n", 255, DevFull},
+    {W, {"-Fa.txt"}, "", "", "", 128 + SIGPIPE, ClosedPipe},
+    {C, {"list"}, "gone=" ABC_MD5 "\n", "", "", 128 + SIGPIPE, ClosedPipe},
+    {W, {"-Fa.txt"}, "", "", "Error: Write error on standard output: File too large\n", 255, SmallFileSizeLimit},
+    // Files that exist but cannot be read.
+    {W, {"-Fsecret.txt"}, "", "", ioError("Can`t open File for reading.", "secret.txt", 13), 255, Unprivileged},
+    {C, {"list"}, "secret.txt=" ABC_MD5 "\ngone.txt=" ABC_MD5 "\n",
+     "Warning: File access denied: secret.txt.\nWarning: File not found: gone.txt.\n", summary(2, 0, 1, 1), 2, Unprivileged},
+};
+// clang-format on
+
+void PrintTo(Row const& row, std::ostream* os) {
+    for (auto const& arg : row.args) *os << '"' << arg.substr(0, 40) << "\" ";
+}
+
+class Cli : public ::testing::TestWithParam<Row> {};
+
+TEST_P(Cli, PrintsExactlyWhatTheRowSays) {
+    Row const& row = GetParam();
+    testutil::TempDir dir;
+    dir.write("a.txt", "abc");
+    dir.write("a.txt\r", "abc");
+    dir.write("sub/b.txt", "abc");
+    dir.write("x=y", "abc");
+    dir.write("b\xff.bin", "abc");
+    dir.write("secret.txt", "abc");
+    for (std::size_t size : {65535, 65536, 65537})
+        dir.write("p" + std::to_string(size), testutil::patternMessage(size));
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+    ASSERT_EQ(chmod((dir / "secret.txt").c_str(), 0), 0);
+    if (!row.list.empty()) dir.write("list", row.list);
+
+    RunOptions options;
+    options.cwd = dir.path();
+    options.argv0 = "icv";
+    options.stdoutPath = row.how == DevFull ? "/dev/full" : "";
+    options.stdoutToClosedPipe = row.how == ClosedPipe;
+    std::string why;
+    if (row.how == Unprivileged && !testutil::asUnprivilegedUser(options, dir.path(), why))
+        GTEST_SKIP() << why;
+    if (row.how == SmallFileSizeLimit) {
+        options.smallFileSizeLimit = true;
+        options.stdoutPath = dir / "out";  // a regular file: nothing may reach it
+    }
+    auto r = testutil::run(row.tool == W ? ICV_WRITER_PATH : ICV_CHECK_PATH, row.args, options);
+    EXPECT_EQ(r.out, row.out);
+    EXPECT_EQ(r.err, row.err);
+    EXPECT_EQ(r.status, row.status);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Cli, ::testing::ValuesIn(kRows));
+
+// The shipped example, against a list made independently with rhash --gost12-256.
+TEST(CliExample, ShippedTreeHashesAndChecks) {
+    RunOptions options;
+    options.cwd = ICV_EXAMPLES_DIR;
+    auto w = testutil::run(ICV_WRITER_PATH, {"-Lfiles.lst"}, options);
+    EXPECT_EQ(w.out, testutil::readFile(ICV_EXAMPLES_DIR "/expected.lst"));
+    auto c = testutil::run(ICV_CHECK_PATH, {"tree.lst"}, options);
+    EXPECT_EQ(w.err + c.out + c.err, summary(4, 0, 0, 0));
+    EXPECT_EQ(w.status + c.status, 0);
+}
+
+// Many files on every core print exactly what one core prints.
+TEST(CliParallel, EveryCoreWritesWhatOneCoreWrites) {
+    testutil::TempDir dir;
+    std::string list, hashes;
+    for (int i = 0; i < 300; ++i) {
+        std::string name = "f" + std::to_string(i);
+        dir.write(name, testutil::patternMessage((i * 7919) % 65537));
+        list += name + "\n";
+        hashes += name + (i % 50 == 10 ? "=" ABC_MD5 "\n" : i % 50 == 20 ? "=#X:0\n" : "=#MD5:0\n");
+    }
+    dir.write("sub/x", "");
+    dir.write("good", list);
+    dir.write("bad", list + "sub\ngone\n" + list);
+    dir.write("hashes", hashes);
+    dir.write("fatal", hashes + "sub=#MD5:0\n" + hashes);
+    for (std::string program : {ICV_WRITER_PATH " -Lgood", ICV_WRITER_PATH " -Lbad",
+                                ICV_CHECK_PATH " hashes", ICV_CHECK_PATH " fatal"}) {
+        std::string arg = program.substr(program.find(' ') + 1);
+        program.resize(program.find(' '));
+        RunOptions one, all;
+        one.cwd = all.cwd = dir.path();
+        one.oneCore = true;
+        auto single = testutil::run(program, {arg}, one);
+        EXPECT_NE(single.out + single.err, "") << arg;
+        for (int repeat = 0; repeat < 3; ++repeat) {
+            auto parallel = testutil::run(program, {arg}, all);
+            EXPECT_EQ(parallel.out, single.out) << arg;
+            EXPECT_EQ(parallel.err, single.err) << arg;
+            EXPECT_EQ(parallel.status, single.status) << arg;
+        }
+    }
+}
+
+}  // namespace
