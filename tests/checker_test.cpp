@@ -61,20 +61,26 @@ namespace {
 
 using HashFileChecker::FileHashPair;
 using HashFileChecker::RunInIndexOrder;
-using HashFileChecker::StillWanted;
+using HashFileChecker::Batch;
 
-// Runs n indices on 4 threads; `endsAt` ends the run in work, `throwsAt` in report.
-std::vector<std::size_t> reportsOf(std::size_t n, std::size_t endsAt, std::size_t throwsAt) {
+// Runs n indices in batches of `per` on 4 threads; `endsAt` ends the run in
+// work, `throwsAt` in report. Work marks its indices done in reverse order
+// and leaves every third one for the runner.
+std::vector<std::size_t> reportsOf(std::size_t n, std::size_t per, std::size_t endsAt,
+                                   std::size_t throwsAt) {
     std::vector<std::size_t> reports;
     std::vector<std::atomic<int>> runs(n);
-    auto work = [&](std::size_t i, StillWanted const&) { return ++runs[i] > 1 || i == endsAt; };
+    auto work = [&](Batch& b) {
+        for (std::size_t i = b.First() + b.Count(); i-- > b.First();)
+            if (++runs[i] > 1 || i % 3 != 2) b.Done(i, runs[i] > 1 || i == endsAt);
+    };
     auto report = [&](std::size_t i) {
         reports.push_back(i);
         if (i == throwsAt) throw std::runtime_error("report failed");
         return false;
     };
     try {
-        RunInIndexOrder(n, 4, work, report);
+        RunInIndexOrder(n, per, 4, work, report);
         EXPECT_EQ(throwsAt, n) << "nothing thrown";
     } catch (std::runtime_error const&) {
         EXPECT_LT(throwsAt, n);
@@ -84,25 +90,24 @@ std::vector<std::size_t> reportsOf(std::size_t n, std::size_t endsAt, std::size_
 
 TEST(ParallelRunner, ReportsInIndexOrderUpToTheIndexThatEndsTheRun) {
     struct {
-        std::size_t n, endsAt, throwsAt, reports;
-    } const cases[] = {{0, 0, 0, 0}, {1000, 1000, 1000, 1000}, {1000, 0, 1000, 1},
-                       {1000, 700, 1000, 701}, {1000, 1000, 300, 301}, {1000, 900, 600, 601}};
+        std::size_t n, per, endsAt, throwsAt, reports;
+    } const cases[] = {{0, 1, 0, 0, 0},         {1000, 1, 1000, 1000, 1000}, {1000, 2, 0, 1000, 1},
+                       {1000, 2, 700, 1000, 701}, {1001, 2, 1001, 1001, 1001}, {1000, 1, 1000, 300, 301},
+                       {1000, 2, 900, 600, 601}};
     for (auto const& c : cases) {
-        auto reports = reportsOf(c.n, c.endsAt, c.throwsAt);
-        ASSERT_EQ(reports.size(), c.reports) << c.n << " " << c.endsAt << " " << c.throwsAt;
+        auto reports = reportsOf(c.n, c.per, c.endsAt, c.throwsAt);
+        ASSERT_EQ(reports.size(), c.reports) << c.n << " " << c.per << " " << c.endsAt;
         for (std::size_t i = 0; i < reports.size(); ++i) ASSERT_EQ(reports[i], i);
     }
 }
 
 TEST(ParallelRunner, WorkAboveTheEndSeesItIsNoLongerWanted) {
     std::vector<std::size_t> reports;
-    RunInIndexOrder(
-        2, 2,
-        [](std::size_t i, StillWanted const& wanted) {
-            while (i == 1 && wanted()) std::this_thread::yield();  // hangs if never told
-            return i == 0;
-        },
-        [&](std::size_t i) { return reports.push_back(i), false; });
+    auto work = [](Batch& b) {
+        while (b.First() == 1 && b.Wanted(1)) std::this_thread::yield();  // hangs if never told
+        b.Done(b.First(), b.First() == 0);
+    };
+    RunInIndexOrder(2, 1, 2, work, [&](std::size_t i) { return reports.push_back(i), false; });
     EXPECT_EQ(reports, std::vector<std::size_t>{0});
 }
 

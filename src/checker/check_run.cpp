@@ -2,6 +2,7 @@
 // tag names, findings reported in record order as soon as they are known.
 #include <cerrno>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -23,37 +24,33 @@ struct Finding {
     std::exception_ptr fatal;     // Fatal: what ends the check
 };
 
-// Checks one record; true when the check cannot go on past it.
-bool Examine(FileHashPair const& record, bool stopOnError, ProgressListener* progress,
-             StillWanted const& wanted, Finding& finding) {
-    try {
-        std::unique_ptr<IHashFactory> factory(createHashFactory(record.HashText));
-        if (!factory) {
-            finding.kind = Finding::UnknownAlgorithm;
-            return stopOnError;
-        }
-        std::unique_ptr<IHash_Calc> calc(factory->createHashCalc());
-        finding.calculatorMade = true;
-        try {
-            if (!GetFileHash(record.FileName.c_str(), *calc, progress, wanted)) return false;
-        } catch (FileIOException const& e) {
-            if (e.ErrCode != EACCES && e.ErrCode != ENOENT) throw;
-            finding.kind = e.ErrCode == EACCES ? Finding::AccessDenied : Finding::NotFound;
-            return stopOnError;
-        }
-        std::unique_ptr<IHash> digest(factory->createHash(*calc, true));
-        if (digest->Check(record.HashText, false) || digest->Check(record.HashText, true)) {
-            finding.kind = Finding::Matches;
-            return false;
-        }
-        finding.kind = Finding::Changed;
-        finding.newText = digest->ToStr(false, true);
-        return stopOnError;
-    } catch (...) {
+// Whether a file's failure ends the check: anything but a missing file or
+// one that may not be read.
+bool EndsCheck(HashJob const& job) {
+    return job.failure && job.errCode != EACCES && job.errCode != ENOENT;
+}
+
+// The finding of a record whose file was read whole or failed; true when the
+// check cannot go on past it.
+bool Conclude(FileHashPair const& record, IHashFactory const& factory, HashJob const& job,
+              bool stopOnError, Finding& finding) {
+    if (EndsCheck(job)) {
         finding.kind = Finding::Fatal;
-        finding.fatal = std::current_exception();
+        finding.fatal = job.failure;
         return true;
     }
+    if (job.failure) {
+        finding.kind = job.errCode == EACCES ? Finding::AccessDenied : Finding::NotFound;
+        return stopOnError;
+    }
+    std::unique_ptr<IHash> digest(factory.createHash(*job.calc, true));
+    if (digest->Check(record.HashText, false) || digest->Check(record.HashText, true)) {
+        finding.kind = Finding::Matches;
+        return false;
+    }
+    finding.kind = Finding::Changed;
+    finding.newText = digest->ToStr(false, true);
+    return stopOnError;
 }
 
 }  // namespace
@@ -70,14 +67,63 @@ int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statis
     std::vector<Finding> findings(byIndex.size());
     ProgressScope scope(progress, byIndex.size());
 
-    auto work = [&](std::size_t i, StillWanted const& wanted) {
-        bool last = Examine(*byIndex[i], stopOnError, progress, wanted, findings[i]);
+    // With more records than cores, and going on past errors, each core
+    // checks two side by side. Stopping at the first error means no record
+    // after it is opened: then one record at a time.
+    unsigned const cores = stopOnError ? 1 : AvailableCores();
+    std::size_t const n = byIndex.size(), per = n > cores && !stopOnError ? 2 : 1;
+    // Record i is found; ends: the check cannot go on past it.
+    auto found = [&](Batch& batch, std::size_t i, bool ends) {
         if (progress) progress->FileHashed();
-        return last;
+        batch.Done(i, ends);
+    };
+    auto work = [&](Batch& batch) {
+        std::unique_ptr<IHashFactory> factories[2];
+        std::unique_ptr<IHash_Calc> calcs[2];
+        HashJob jobs[2];
+        std::size_t count = 0;
+        try {
+            for (std::size_t i = batch.First(); i < batch.First() + batch.Count(); ++i) {
+                FileHashPair const& record = *byIndex[i];
+                factories[count].reset(createHashFactory(record.HashText));
+                if (!factories[count]) {
+                    findings[i].kind = Finding::UnknownAlgorithm;
+                    found(batch, i, stopOnError);
+                    continue;
+                }
+                calcs[count].reset(factories[count]->createHashCalc());
+                findings[i].calculatorMade = true;
+                jobs[count] = HashJob{record.FileName.c_str(), calcs[count].get(), i, nullptr, 0};
+                ++count;
+            }
+            GetFileHashes(
+                jobs, count, progress, [&](HashJob const& job) { return batch.Wanted(job.index); },
+                [&](HashJob& job) {
+                    Finding& finding = findings[job.index];
+                    bool ends;
+                    try {
+                        ends = Conclude(*byIndex[job.index], *factories[&job - jobs], job,
+                                        stopOnError, finding);
+                    } catch (...) {
+                        finding.kind = Finding::Fatal;
+                        finding.fatal = std::current_exception();
+                        ends = true;
+                    }
+                    found(batch, job.index, ends);
+                });
+        } catch (...) {
+            // Not about one file (no memory): the first unfinished record fails.
+            for (std::size_t i = batch.First(); i < batch.First() + batch.Count(); ++i)
+                if (findings[i].kind == Finding::Unchecked) {
+                    findings[i].kind = Finding::Fatal;
+                    findings[i].fatal = std::current_exception();
+                    batch.Done(i, true);
+                }
+        }
     };
     // Reports record i; true when the check ends there.
     int result = 0;
-    auto report = [&](std::size_t i) {
+    std::function<bool(std::size_t)> const reportRecord = [&](std::size_t i) {
         FileHashPair const& record = *byIndex[i];
         Finding finding = std::move(findings[i]);
         if (stats && finding.calculatorMade) ++stats->Processed;
@@ -115,8 +161,7 @@ int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statis
         }
         return result != 0 && stopOnError;
     };
-    // Stopping at the first error means no record after it is opened: one at a time.
-    RunInIndexOrder(byIndex.size(), stopOnError ? 1 : AvailableCores(), work, report);
+    RunInIndexOrder(n, per, cores, work, reportRecord);
     return result;
 }
 

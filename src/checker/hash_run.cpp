@@ -49,29 +49,55 @@ void ProcessFiles(char const* text, bool isFileList, std::ostream& out,
     if (entries.empty()) throw FileIOException("", "No files to process", 0);
 
     // Hash every entry on every core; the earliest failing entry ends the run.
+    // With more entries than cores, each core hashes two side by side.
     std::vector<std::string*> byIndex;
     for (auto& entry : entries) byIndex.push_back(&entry);
-    std::vector<std::string> texts(byIndex.size());
-    std::vector<std::exception_ptr> failures(byIndex.size());
+    std::size_t const n = byIndex.size();
+    std::vector<std::string> texts(n);
+    std::vector<std::exception_ptr> failures(n);
     std::exception_ptr failure;
     {
-        ProgressScope scope(progress, byIndex.size());
+        ProgressScope scope(progress, n);
         std::unique_ptr<IHashFactory> factory(createHashFactory(GOST_3411_2012));
-        auto work = [&](std::size_t i, StillWanted const& wanted) {
+        unsigned const cores = AvailableCores();
+        std::size_t const per = n > cores ? 2 : 1;
+        auto work = [&](Batch& batch) {
+            std::string sources[2];
+            std::unique_ptr<IHash_Calc> calcs[2];
+            HashJob jobs[2];
             try {
-                std::unique_ptr<IHash_Calc> calc(factory->createHashCalc());
-                if (!GetFileHash(SourceName(*byIndex[i]).c_str(), *calc, progress, wanted))
-                    return false;
-                std::unique_ptr<IHash> digest(factory->createHash(*calc, true));
-                texts[i] = digest->ToStr(false, true);
-                if (progress) progress->FileHashed();
-                return false;
+                for (std::size_t k = 0; k < batch.Count(); ++k) {
+                    std::size_t const i = batch.First() + k;
+                    sources[k] = SourceName(*byIndex[i]);
+                    calcs[k].reset(factory->createHashCalc());
+                    jobs[k] = HashJob{sources[k].c_str(), calcs[k].get(), i, nullptr, 0};
+                }
+                GetFileHashes(
+                    jobs, batch.Count(), progress,
+                    [&](HashJob const& job) { return batch.Wanted(job.index); },
+                    [&](HashJob& job) {
+                        try {
+                            if (!job.failure) {
+                                std::unique_ptr<IHash> digest(factory->createHash(*job.calc, true));
+                                texts[job.index] = digest->ToStr(false, true);
+                                if (progress) progress->FileHashed();
+                            }
+                        } catch (...) {
+                            job.failure = std::current_exception();
+                        }
+                        failures[job.index] = job.failure;
+                        batch.Done(job.index, job.failure != nullptr);
+                    });
             } catch (...) {
-                failures[i] = std::current_exception();
-                return true;
+                // Not about one file (no memory): the first unfinished entry fails.
+                for (std::size_t i = batch.First(); i < batch.First() + batch.Count(); ++i)
+                    if (!failures[i] && texts[i].empty()) {
+                        failures[i] = std::current_exception();
+                        batch.Done(i, true);
+                    }
             }
         };
-        RunInIndexOrder(byIndex.size(), AvailableCores(), work, [&](std::size_t i) {
+        RunInIndexOrder(n, per, cores, work, [&](std::size_t i) {
             failure = failures[i];
             return failure != nullptr;
         });

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstddef>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -21,54 +22,77 @@ inline unsigned AvailableCores() {
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
-// Tells work on index i whether its result is still wanted.
-class StillWanted {
+// The indices First() .. First() + Count() - 1, handed to one call of work.
+class Batch {
 public:
-    StillWanted(std::atomic<std::size_t> const& end, std::size_t index)
-        : end_(end), index_(index) {}
-    bool operator()() const { return index_ < end_.load(std::memory_order_relaxed); }
+    std::size_t First() const { return first_; }
+    std::size_t Count() const { return count_; }
+    // False once an index below i ended the run: its result is not wanted.
+    bool Wanted(std::size_t i) const { return i < end_.load(std::memory_order_relaxed); }
+    // Index i of the batch is finished (in any order; again: no effect);
+    // endsRun: no index above it is wanted. Reports what can be reported now.
+    void Done(std::size_t i, bool endsRun) {
+        std::lock_guard<std::mutex> lock(state_.reporting);
+        if (state_.done[i]) return;
+        if (endsRun) ShortenTo(i + 1);
+        state_.done[i] = 1;
+        for (; state_.reported < end_.load() && state_.done[state_.reported]; ++state_.reported) {
+            try {
+                if (state_.report(state_.reported)) ShortenTo(state_.reported + 1);
+            } catch (...) {
+                state_.failure = std::current_exception();
+                ShortenTo(state_.reported);
+            }
+        }
+    }
 
 private:
-    std::atomic<std::size_t> const& end_;
-    std::size_t index_;
+    template <class Work>
+    friend void RunInIndexOrder(std::size_t, std::size_t, unsigned, Work const&,
+                                std::function<bool(std::size_t)> const&);
+    struct State {
+        std::function<bool(std::size_t)> const& report;
+        std::vector<char> done;
+        std::size_t reported;
+        std::exception_ptr failure;
+        std::mutex reporting;
+    };
+    Batch(State& state, std::atomic<std::size_t>& end, std::size_t first, std::size_t count)
+        : state_(state), end_(end), first_(first), count_(count) {}
+    void ShortenTo(std::size_t e) {
+        for (std::size_t cur = end_.load(); e < cur && !end_.compare_exchange_weak(cur, e);) {
+        }
+    }
+
+    State& state_;
+    std::atomic<std::size_t>& end_;
+    std::size_t first_, count_;
 };
 
-// Runs work(i, stillWanted) for every i below n on up to `threads` threads
-// (at least one: the caller's), each taking the lowest index not yet taken,
-// and report(i) in index order as soon as work on every index up to i is
-// done, one report at a time.
+// Runs work(batch) on batches of `per` indices (the last one maybe fewer)
+// covering every index below n, on up to `threads` threads (at least one:
+// the caller's), each taking the lowest batch not yet taken; and report(i)
+// in index order as soon as every index up to i is done, one at a time.
+// Indices that work leaves without Done are done when it returns.
 //
-// An index ends the run when work returns true for it or report returns true
-// for it: no index above the lowest such one is reported or started, and work
-// already going on above it sees stillWanted() turn false. An exception from
-// report ends the run at that index and is rethrown once every thread has
-// stopped. work must not throw. Threads that cannot be started (no resources,
-// no memory) leave fewer threads doing the same work.
-template <class Work, class Report>
-void RunInIndexOrder(std::size_t n, unsigned threads, Work const& work, Report const& report) {
+// An index ends the run when work says so in Done or report returns true
+// for it: no index above the lowest such one is reported or started, and
+// work going on above it sees Wanted turn false. An exception from report
+// ends the run at that index and is rethrown once every thread has stopped.
+// work must not throw. Threads that cannot be started (no resources, no
+// memory) leave fewer threads doing the same work.
+template <class Work>
+void RunInIndexOrder(std::size_t n, std::size_t per, unsigned threads, Work const& work,
+                     std::function<bool(std::size_t)> const& report) {
+    Batch::State state{report, std::vector<char>(n, 0), 0, nullptr, {}};
     std::atomic<std::size_t> next{0}, end{n};
-    std::vector<char> done(n, 0);
-    std::size_t reported = 0;
-    std::exception_ptr failure;
-    std::mutex reporting;
-
-    auto shortenTo = [&](std::size_t e) {
-        for (std::size_t cur = end.load(); e < cur && !end.compare_exchange_weak(cur, e);) {
-        }
-    };
+    std::size_t const batches = (n + per - 1) / per;
     auto worker = [&] {
-        for (std::size_t i; (i = next.fetch_add(1)) < end.load();) {
-            if (work(i, StillWanted(end, i))) shortenTo(i + 1);
-            std::lock_guard<std::mutex> lock(reporting);
-            done[i] = 1;
-            for (; reported < end.load() && done[reported]; ++reported) {
-                try {
-                    if (report(reported)) shortenTo(reported + 1);
-                } catch (...) {
-                    failure = std::current_exception();
-                    shortenTo(reported);
-                }
-            }
+        for (std::size_t u; (u = next.fetch_add(1)) < batches && u * per < end.load();) {
+            Batch batch(state, end, u * per, std::min(per, n - u * per));
+            work(batch);
+            for (std::size_t i = batch.First(); i < batch.First() + batch.Count(); ++i)
+                batch.Done(i, false);
         }
     };
 
@@ -80,16 +104,16 @@ void RunInIndexOrder(std::size_t n, unsigned threads, Work const& work, Report c
         }
     } helpers;
     try {
-        std::size_t const extra = std::min<std::size_t>(std::max(threads, 1u), n) - (n != 0);
+        std::size_t const extra = std::min<std::size_t>(std::max(threads, 1u), batches);
         helpers.threads.reserve(extra);
-        for (std::size_t t = 0; t < extra; ++t) helpers.threads.emplace_back(worker);
+        for (std::size_t t = 1; t < extra; ++t) helpers.threads.emplace_back(worker);
     } catch (...) {
         // fewer threads, same result
     }
     worker();
     for (auto& t : helpers.threads) t.join();
     helpers.threads.clear();
-    if (failure) std::rethrow_exception(failure);
+    if (state.failure) std::rethrow_exception(state.failure);
 }
 
 }  // namespace HashFileChecker
