@@ -19,8 +19,7 @@ template <class Body>
 int RunReportingFailures(Body&& body) {
     try {
         return body();
-    } catch (HashFileChecker::FileIOException const& caught) {
-        HashFileChecker::FileIOException const e = caught;  // reported from a copy
+    } catch (HashFileChecker::FileIOException const& e) {
         std::cerr << "FileIO Error: " << e.what() << std::endl;
         std::cerr << "File-[" << e.FileName << "]"
                   << " ErrCode-" << e.ErrCode << std::endl;
