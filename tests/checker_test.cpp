@@ -8,8 +8,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <functional>
 #include <list>
+#include <new>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -234,3 +236,62 @@ TEST_F(Checker, EachReadFailureIsAReadErrorWithItsCodeAndShortReadsHashEveryByte
 }
 
 }  // namespace
+
+// ThreadSanitizer brings its own allocator: no failing one in its build.
+#ifndef __SANITIZE_THREAD__
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"  // malloc-based on purpose
+#endif
+namespace {
+std::atomic<long> allocationsBeforeFailure{-1};  // below 0: none fails
+}  // namespace
+void* operator new(std::size_t size) {
+    if (allocationsBeforeFailure >= 0 && allocationsBeforeFailure-- == 0) throw std::bad_alloc();
+    if (void* p = std::malloc(size != 0 ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+// A run that cannot allocate fails with an exception or completes, at any
+// allocation: threads that cannot start leave fewer threads, never an abort.
+TEST_F(Checker, EveryFailingAllocationOfARunIsAFailureOrLeavesItComplete) {
+    std::string list;
+    for (int i = 0; i < 6; ++i) dir.write("f" + std::to_string(i), "abc"), list += "f" + std::to_string(i) + "\n";
+    dir.write("list", list);
+    std::list<FileHashPair> records(6, FileHashPair{dir / "f0", "#MD5:900150983cd24fb0d6963f7d28e17f72", ""});
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    std::ostringstream whole;
+    HashFileChecker::ProcessFiles("list", true, whole);
+    for (long k = 0; k < 400; ++k) {
+        std::size_t reported = 0;
+        auto work = [](Batch& b) { b.Done(b.First(), false); };
+        std::function<bool(std::size_t)> report = [&](std::size_t) { return ++reported, false; };
+        allocationsBeforeFailure = k;
+        try {
+            RunInIndexOrder(100, 1, 8, work, report);  // threads that fail to start: fewer
+            EXPECT_EQ(reported, 100u);
+        } catch (std::bad_alloc const&) {
+            EXPECT_EQ(reported, 0u) << "failed after reporting";
+        }
+        std::ostringstream text;
+        text.exceptions(std::ios::badbit);  // as the writer's: a lost line throws
+        allocationsBeforeFailure = k;
+        try {
+            HashFileChecker::ProcessFiles("list", true, text);
+            EXPECT_EQ(text.str(), whole.str());
+            EXPECT_EQ(HashFileChecker::CheckFiles(records, text, nullptr, false), 0);
+        } catch (std::bad_alloc const&) {
+        }
+        allocationsBeforeFailure = -1;
+    }
+}
+
+}  // namespace
+#endif

@@ -56,6 +56,7 @@ int main(int argc, char** argv) {
         // The library flushes every line; the result reaches the kernel in
         // large blocks, and only once every file is hashed.
         std::ostringstream result;
+        result.exceptions(std::ios::badbit);  // a line that cannot be held is a failure
         HashFileChecker::ProcessFiles(text, isFileList, result, progress.get());
         frontend::WriteWholeOutput(result.str());
         return 0;
