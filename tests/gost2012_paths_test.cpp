@@ -103,3 +103,44 @@ TEST_F(Avx512Path, BlockFunctionAgreesOnArbitraryStates) {
 }
 
 }  // namespace
+
+// Two messages at once against one after the other: block functions whose N and
+// sigma carry across words, and calculators whose pending parts differ.
+TEST_F(Avx512Path, BlockPairsAgreeWithSingleBlocks) {
+    for (int trial = 0; trial < 24; ++trial) {
+        std::size_t const blocks = trial % 6;
+        std::string const raw = randomBytes(rng, 6 * 64 + 2 * 64 * blocks);
+        UInt512 s[6], t[6];  // h, N, sigma of a, then of b
+        std::memcpy(s, raw.data(), sizeof s);
+        for (int i = 0; i < 7; ++i) s[1 + 3 * (trial % 2)].w[i] = ~0ull;  // N carries to word 7
+        s[1 + 3 * (trial % 2)].w[0] -= 512 * (trial % 3);                 // after 1 to 3 blocks
+        if (trial % 3 != 2) std::memset(&s[2 + 3 * (trial / 2 % 2)], 0xff, 64);
+        std::memcpy(t, s, sizeof s);
+        auto const* a = reinterpret_cast<unsigned char const*>(raw.data()) + sizeof s;
+        internal::compressBlocksPair(Path::Avx512, s[0], s[1], s[2], a, s[3], s[4], s[5],
+                                     a + 64 * blocks, blocks);
+        internal::compressBlocks(Path::Avx512, t[0], t[1], t[2], a, blocks);
+        internal::compressBlocks(Path::Avx512, t[3], t[4], t[5], a + 64 * blocks, blocks);
+        EXPECT_EQ(testutil::toHex(s, sizeof s), testutil::toHex(t, sizeof t)) << "trial " << trial;
+    }
+    for (Path path : {Path::Portable, Path::Avx512}) {
+        ForcedPath forced(path);
+        for (int trial = 0; trial < 40; ++trial) {
+            Hash_Calc_GOST_34_11_2012 calc[4];  // a and b by UpdatePair, then by Update
+            for (int k = 0; k < 2; ++k) {
+                std::string const head = randomBytes(rng, rng() % 100);
+                calc[k].Update(head.data(), head.size());
+                calc[k + 2].Update(head.data(), head.size());
+            }
+            std::size_t const size = rng() % 600;
+            std::string const a = randomBytes(rng, size), b = randomBytes(rng, size);
+            Hash_Calc_GOST_34_11_2012::UpdatePair(calc[0], a.data(), calc[1], b.data(), size);
+            calc[2].Update(a.data(), size);
+            calc[3].Update(b.data(), size);
+            for (int k = 0; k < 2; ++k)
+                EXPECT_EQ(testutil::toHex(Hash_GOST_34_11_2012(calc[k], true).Bytes(), 32),
+                          testutil::toHex(Hash_GOST_34_11_2012(calc[k + 2], true).Bytes(), 32))
+                    << "trial " << trial << ", message " << k;
+        }
+    }
+}

@@ -150,6 +150,51 @@ void GOST34_11_2012::addBlocks(void const* data, unsigned long blocks) {
     std::memcpy(block_, in + 64 * (blocks - 1), 64);
 }
 
+namespace {
+
+using PairFunction = void (*)(UInt512& ha, UInt512& Na, UInt512& sigmaa, unsigned char const* dataa,
+                              UInt512& hb, UInt512& Nb, UInt512& sigmab, unsigned char const* datab,
+                              std::size_t blocks);
+
+// The two-message block function of a compressor; null where it has none.
+PairFunction pairFunction(Compressor const& c) {
+#ifdef ICV_GOST2012_AVX512
+    if (&c == &kAvx512) return gost34_11_2012_avx512::compressBlocksPair;
+#endif
+    static_cast<void>(c);
+    return nullptr;
+}
+
+// The block function of c on two messages: together where c can, else in turn.
+void compressBlocksPairWith(Compressor const& c, UInt512& ha, UInt512& Na, UInt512& sigmaa,
+                            unsigned char const* dataa, UInt512& hb, UInt512& Nb, UInt512& sigmab,
+                            unsigned char const* datab, std::size_t blocks) {
+    if (PairFunction pair = pairFunction(c)) {
+        pair(ha, Na, sigmaa, dataa, hb, Nb, sigmab, datab, blocks);
+    } else {
+        c.compressBlocks(ha, Na, sigmaa, dataa, blocks);
+        c.compressBlocks(hb, Nb, sigmab, datab, blocks);
+    }
+}
+
+}  // namespace
+
+void GOST34_11_2012::addBlocksPair(GOST34_11_2012& a, void const* da, GOST34_11_2012& b,
+                                   void const* db, unsigned long blocks) {
+    if (&a == &b) {
+        a.addBlocks(da, blocks);
+        a.addBlocks(db, blocks);
+        return;
+    }
+    if (blocks == 0) return;
+    auto const* ina = static_cast<unsigned char const*>(da);
+    auto const* inb = static_cast<unsigned char const*>(db);
+    compressBlocksPairWith(compressor(), a.h_, a.N_, a.sigma_, ina, b.h_, b.N_, b.sigma_, inb,
+                           blocks);
+    std::memcpy(a.block_, ina + 64 * (blocks - 1), 64);
+    std::memcpy(b.block_, inb + 64 * (blocks - 1), 64);
+}
+
 void GOST34_11_2012::addPortion(void const* data, unsigned long size) {
     if (size == 64) {
         addBlocks(data, 1);
@@ -214,6 +259,14 @@ void compressBlocks(Path path, UInt512& h, UInt512& N, UInt512& sigma, unsigned 
                     std::size_t blocks) {
     Compressor const* c = compressorFor(path);
     (c != nullptr ? *c : compressor()).compressBlocks(h, N, sigma, data, blocks);
+}
+
+void compressBlocksPair(Path path, UInt512& ha, UInt512& Na, UInt512& sigmaa,
+                        unsigned char const* dataa, UInt512& hb, UInt512& Nb, UInt512& sigmab,
+                        unsigned char const* datab, std::size_t blocks) {
+    Compressor const* c = compressorFor(path);
+    compressBlocksPairWith(c != nullptr ? *c : compressor(), ha, Na, sigmaa, dataa, hb, Nb, sigmab,
+                           datab, blocks);
 }
 
 }  // namespace gost34_11_2012_internal

@@ -23,6 +23,11 @@ public:
     void addPortion(void const* data, unsigned long size);
     // The same as `blocks` calls of addPortion(data + 64 * i, 64).
     void addBlocks(void const* data, unsigned long blocks);
+    // The same as a.addBlocks(da, blocks) followed by b.addBlocks(db, blocks).
+    // On the AVX-512 path the two messages go through together: one core then
+    // hashes about one and a half times the bytes per second of one message.
+    static void addBlocksPair(GOST34_11_2012& a, void const* da, GOST34_11_2012& b, void const* db,
+                              unsigned long blocks);
     // Finishes with an empty portion if needed; 64 result bytes for the 512-bit
     // variant, else 32 (the upper half of h). Least significant byte first.
     unsigned char const* getHash();

@@ -1,5 +1,6 @@
 #include "algorithms/gost34_11_2012_i.h"
 
+#include <algorithm>
 #include <cstring>
 
 void Hash_Calc_GOST_34_11_2012::Update(void const* data, unsigned long size) {
@@ -26,6 +27,30 @@ void Hash_Calc_GOST_34_11_2012::Update(void const* data, unsigned long size) {
         std::memcpy(pending_, in, size);
         pendingLen_ = size;
     }
+}
+
+void Hash_Calc_GOST_34_11_2012::UpdatePair(Hash_Calc_GOST_34_11_2012& a, void const* da,
+                                           Hash_Calc_GOST_34_11_2012& b, void const* db,
+                                           unsigned long size) {
+    if (&a == &b) {
+        a.Update(da, size);
+        a.Update(db, size);
+        return;
+    }
+    auto const* pa = static_cast<unsigned char const*>(da);
+    auto const* pb = static_cast<unsigned char const*>(db);
+    // Each first completes its own pending block, by Update; the whole blocks
+    // both then have go through together, and Update takes the rest.
+    auto head = [size](Hash_Calc_GOST_34_11_2012 const& c) {
+        return c.pendingLen_ == 0 ? 0 : std::min<unsigned long>(size, 64 - c.pendingLen_);
+    };
+    unsigned long const headA = head(a), headB = head(b);
+    a.Update(pa, headA);
+    b.Update(pb, headB);
+    unsigned long const blocks = (size - std::max(headA, headB)) / 64;
+    GOST34_11_2012::addBlocksPair(a.core_, pa + headA, b.core_, pb + headB, blocks);
+    a.Update(pa + headA + 64 * blocks, size - headA - 64 * blocks);
+    b.Update(pb + headB + 64 * blocks, size - headB - 64 * blocks);
 }
 
 void Hash_Calc_GOST_34_11_2012::FinalizeHash(Hash_GOST_34_11_2012& out) {

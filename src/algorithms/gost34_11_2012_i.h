@@ -14,6 +14,10 @@ public:
     Hash_Calc_GOST_34_11_2012() : core_(256), pendingLen_(0) {}
     // Appends size bytes; whole blocks go to the core straight from data.
     void Update(void const* data, unsigned long size);
+    // The same as a.Update(da, size) followed by b.Update(db, size); the whole
+    // blocks of the two go through the core together (addBlocksPair).
+    static void UpdatePair(Hash_Calc_GOST_34_11_2012& a, void const* da,
+                           Hash_Calc_GOST_34_11_2012& b, void const* db, unsigned long size);
     // Finishes the core and writes the digest; the calculator is spent.
     void FinalizeHash(Hash_GOST_34_11_2012& out);
 

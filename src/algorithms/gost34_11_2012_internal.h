@@ -24,5 +24,11 @@ void force(Path path);
 // sigma += m (the path must be available).
 void compressBlocks(Path path, UInt512& h, UInt512& N, UInt512& sigma, unsigned char const* data,
                     std::size_t blocks);
+// compressBlocks on two messages of the same number of blocks (states
+// distinct): the AVX-512 path takes them together, the portable one in turn.
+// Best is the path in use, forced or chosen; the others must be available.
+void compressBlocksPair(Path path, UInt512& ha, UInt512& Na, UInt512& sigmaa,
+                        unsigned char const* dataa, UInt512& hb, UInt512& Nb, UInt512& sigmab,
+                        unsigned char const* datab, std::size_t blocks);
 
 }  // namespace gost34_11_2012_internal
