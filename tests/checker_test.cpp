@@ -65,16 +65,19 @@ using HashFileChecker::FileHashPair;
 using HashFileChecker::RunInIndexOrder;
 using HashFileChecker::Batch;
 
-// Runs n indices in batches of `per` on 4 threads; `endsAt` ends the run in
-// work, `throwsAt` in report. Work marks its indices done in reverse order
-// and leaves every third one for the runner.
-std::vector<std::size_t> reportsOf(std::size_t n, std::size_t per, std::size_t endsAt,
+// Runs n indices on 4 threads, work claiming `claims` more each time, all
+// marked done in reverse order but the handed-out ones of every third left
+// to the runner; `endsAt` ends the run in work, `throwsAt` in report.
+std::vector<std::size_t> reportsOf(std::size_t n, std::size_t claims, std::size_t endsAt,
                                    std::size_t throwsAt) {
     std::vector<std::size_t> reports;
     std::vector<std::atomic<int>> runs(n);
     auto work = [&](Batch& b) {
-        for (std::size_t i = b.First() + b.Count(); i-- > b.First();)
-            if (++runs[i] > 1 || i % 3 != 2) b.Done(i, runs[i] > 1 || i == endsAt);
+        std::vector<std::size_t> mine = {b.First()};
+        for (std::size_t i; mine.size() <= claims && b.Claim(i);) mine.push_back(i);
+        for (std::size_t k = mine.size(); k-- > 0;)
+            if (++runs[mine[k]] > 1 || k != 0 || mine[k] % 3 != 2)
+                b.Done(mine[k], runs[mine[k]] > 1 || mine[k] == endsAt);
     };
     auto report = [&](std::size_t i) {
         reports.push_back(i);
@@ -82,7 +85,7 @@ std::vector<std::size_t> reportsOf(std::size_t n, std::size_t per, std::size_t e
         return false;
     };
     try {
-        RunInIndexOrder(n, per, 4, work, report);
+        RunInIndexOrder(n, 4, work, report);
         EXPECT_EQ(throwsAt, n) << "nothing thrown";
     } catch (std::runtime_error const&) {
         EXPECT_LT(throwsAt, n);
@@ -92,13 +95,13 @@ std::vector<std::size_t> reportsOf(std::size_t n, std::size_t per, std::size_t e
 
 TEST(ParallelRunner, ReportsInIndexOrderUpToTheIndexThatEndsTheRun) {
     struct {
-        std::size_t n, per, endsAt, throwsAt, reports;
-    } const cases[] = {{0, 1, 0, 0, 0},         {1000, 1, 1000, 1000, 1000}, {1000, 2, 0, 1000, 1},
-                       {1000, 2, 700, 1000, 701}, {1001, 2, 1001, 1001, 1001}, {1000, 1, 1000, 300, 301},
+        std::size_t n, claims, endsAt, throwsAt, reports;
+    } const cases[] = {{0, 0, 0, 0, 0},         {1000, 0, 1000, 1000, 1000}, {1000, 1, 0, 1000, 1},
+                       {1000, 1, 700, 1000, 701}, {1001, 3, 1001, 1001, 1001}, {1000, 0, 1000, 300, 301},
                        {1000, 2, 900, 600, 601}};
     for (auto const& c : cases) {
-        auto reports = reportsOf(c.n, c.per, c.endsAt, c.throwsAt);
-        ASSERT_EQ(reports.size(), c.reports) << c.n << " " << c.per << " " << c.endsAt;
+        auto reports = reportsOf(c.n, c.claims, c.endsAt, c.throwsAt);
+        ASSERT_EQ(reports.size(), c.reports) << c.n << " " << c.claims << " " << c.endsAt;
         for (std::size_t i = 0; i < reports.size(); ++i) ASSERT_EQ(reports[i], i);
     }
 }
@@ -109,7 +112,7 @@ TEST(ParallelRunner, WorkAboveTheEndSeesItIsNoLongerWanted) {
         while (b.First() == 1 && b.Wanted(1)) std::this_thread::yield();  // hangs if never told
         b.Done(b.First(), b.First() == 0);
     };
-    RunInIndexOrder(2, 1, 2, work, [&](std::size_t i) { return reports.push_back(i), false; });
+    RunInIndexOrder(2, 2, work, [&](std::size_t i) { return reports.push_back(i), false; });
     EXPECT_EQ(reports, std::vector<std::size_t>{0});
 }
 
@@ -275,7 +278,7 @@ TEST_F(Checker, EveryFailingAllocationOfARunIsAFailureOrLeavesItComplete) {
         std::function<bool(std::size_t)> report = [&](std::size_t) { return ++reported, false; };
         allocationsBeforeFailure = k;
         try {
-            RunInIndexOrder(100, 1, 8, work, report);  // threads that fail to start: fewer
+            RunInIndexOrder(100, 8, work, report);  // threads that fail to start: fewer
             EXPECT_EQ(reported, 100u);
         } catch (std::bad_alloc const&) {
             EXPECT_EQ(reported, 0u) << "failed after reporting";

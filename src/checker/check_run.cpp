@@ -32,8 +32,8 @@ bool EndsCheck(HashJob const& job) {
 
 // The finding of a record whose file was read whole or failed; true when the
 // check cannot go on past it.
-bool Conclude(FileHashPair const& record, IHashFactory const& factory, HashJob const& job,
-              bool stopOnError, Finding& finding) {
+bool Conclude(FileHashPair const& record, HashJob const& job, bool stopOnError,
+              Finding& finding) {
     if (EndsCheck(job)) {
         finding.kind = Finding::Fatal;
         finding.fatal = job.failure;
@@ -43,7 +43,7 @@ bool Conclude(FileHashPair const& record, IHashFactory const& factory, HashJob c
         finding.kind = job.errCode == EACCES ? Finding::AccessDenied : Finding::NotFound;
         return stopOnError;
     }
-    std::unique_ptr<IHash> digest(factory.createHash(*job.calc, true));
+    std::unique_ptr<IHash> digest(job.factory->createHash(*job.calc, true));
     if (digest->Check(record.HashText, false) || digest->Check(record.HashText, true)) {
         finding.kind = Finding::Matches;
         return false;
@@ -67,59 +67,55 @@ int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statis
     std::vector<Finding> findings(byIndex.size());
     ProgressScope scope(progress, byIndex.size());
 
-    // With more records than cores, and going on past errors, each core
-    // checks two side by side. Stopping at the first error means no record
-    // after it is opened: then one record at a time.
+    // Each worker checks two records side by side while there are more than
+    // cores: a lane whose file is done takes the next record. Stopping at the
+    // first error means no record after it is opened: then one at a time.
     unsigned const cores = stopOnError ? 1 : AvailableCores();
-    std::size_t const n = byIndex.size(), per = n > cores && !stopOnError ? 2 : 1;
+    std::size_t const n = byIndex.size(), lanes = n > cores && !stopOnError ? 2 : 1;
     // Record i is found; ends: the check cannot go on past it.
     auto found = [&](Batch& batch, std::size_t i, bool ends) {
         if (progress) progress->FileHashed();
         batch.Done(i, ends);
     };
     auto work = [&](Batch& batch) {
-        std::unique_ptr<IHashFactory> factories[2];
-        std::unique_ptr<IHash_Calc> calcs[2];
-        HashJob jobs[2];
-        std::size_t count = 0;
-        try {
-            for (std::size_t i = batch.First(); i < batch.First() + batch.Count(); ++i) {
+        bool first = true;
+        auto next = [&](HashJob& job) {
+            for (std::size_t i = batch.First();; ) {
+                if (!(first ? (first = false, true) : batch.Claim(i))) return false;
                 FileHashPair const& record = *byIndex[i];
-                factories[count].reset(createHashFactory(record.HashText));
-                if (!factories[count]) {
-                    findings[i].kind = Finding::UnknownAlgorithm;
-                    found(batch, i, stopOnError);
-                    continue;
-                }
-                calcs[count].reset(factories[count]->createHashCalc());
-                findings[i].calculatorMade = true;
-                jobs[count] = HashJob{record.FileName.c_str(), calcs[count].get(), i, nullptr, 0};
-                ++count;
-            }
-            GetFileHashes(
-                jobs, count, progress, [&](HashJob const& job) { return batch.Wanted(job.index); },
-                [&](HashJob& job) {
-                    Finding& finding = findings[job.index];
-                    bool ends;
-                    try {
-                        ends = Conclude(*byIndex[job.index], *factories[&job - jobs], job,
-                                        stopOnError, finding);
-                    } catch (...) {
-                        finding.kind = Finding::Fatal;
-                        finding.fatal = std::current_exception();
-                        ends = true;
+                job = HashJob();
+                job.index = i;
+                try {
+                    job.factory.reset(createHashFactory(record.HashText));
+                    if (!job.factory) {
+                        findings[i].kind = Finding::UnknownAlgorithm;
+                        found(batch, i, stopOnError);
+                        continue;
                     }
-                    found(batch, job.index, ends);
-                });
-        } catch (...) {
-            // Not about one file (no memory): the first unfinished record fails.
-            for (std::size_t i = batch.First(); i < batch.First() + batch.Count(); ++i)
-                if (findings[i].kind == Finding::Unchecked) {
-                    findings[i].kind = Finding::Fatal;
-                    findings[i].fatal = std::current_exception();
-                    batch.Done(i, true);
+                    job.calc.reset(job.factory->createHashCalc());
+                    findings[i].calculatorMade = true;
+                    job.fileName = record.FileName;
+                } catch (...) {
+                    job.failure = std::current_exception();
                 }
-        }
+                return true;
+            }
+        };
+        auto done = [&](HashJob& job) {
+            Finding& finding = findings[job.index];
+            bool ends;
+            try {
+                ends = Conclude(*byIndex[job.index], job, stopOnError, finding);
+            } catch (...) {
+                finding.kind = Finding::Fatal;
+                finding.fatal = std::current_exception();
+                ends = true;
+            }
+            found(batch, job.index, ends);
+        };
+        HashFiles(
+            lanes, next, [&](HashJob const& job) { return batch.Wanted(job.index); }, done,
+            progress);
     };
     // Reports record i; true when the check ends there.
     int result = 0;
@@ -161,7 +157,7 @@ int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statis
         }
         return result != 0 && stopOnError;
     };
-    RunInIndexOrder(n, per, cores, work, reportRecord);
+    RunInIndexOrder(n, cores, work, reportRecord);
     return result;
 }
 
@@ -180,7 +176,7 @@ bool CalcHash(std::string const& fileName, std::string const& algText, std::stri
     if (!factory) factory.reset(createHashFactory(GOST_3411_2012));
     std::unique_ptr<IHash_Calc> calc(factory->createHashCalc());
     try {
-        GetFileHash(fileName.c_str(), *calc);
+        GetFileHash(fileName.c_str(), calc);
     } catch (FileIOException const&) {
         return false;
     }

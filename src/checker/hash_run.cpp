@@ -60,44 +60,42 @@ void ProcessFiles(char const* text, bool isFileList, std::ostream& out,
         ProgressScope scope(progress, n);
         std::unique_ptr<IHashFactory> factory(createHashFactory(GOST_3411_2012));
         unsigned const cores = AvailableCores();
-        std::size_t const per = n > cores ? 2 : 1;
+        // Each worker hashes two entries side by side while there are more
+        // entries than cores: a lane whose file is done takes the next entry.
+        std::size_t const lanes = n > cores ? 2 : 1;
         auto work = [&](Batch& batch) {
-            std::string sources[2];
-            std::unique_ptr<IHash_Calc> calcs[2];
-            HashJob jobs[2];
-            try {
-                for (std::size_t k = 0; k < batch.Count(); ++k) {
-                    std::size_t const i = batch.First() + k;
-                    sources[k] = SourceName(*byIndex[i]);
-                    calcs[k].reset(factory->createHashCalc());
-                    jobs[k] = HashJob{sources[k].c_str(), calcs[k].get(), i, nullptr, 0};
+            bool first = true;
+            auto next = [&](HashJob& job) {
+                std::size_t i = batch.First();
+                if (!(first ? (first = false, true) : batch.Claim(i))) return false;
+                job = HashJob();
+                job.index = i;
+                try {
+                    job.fileName = SourceName(*byIndex[i]);
+                    job.calc.reset(factory->createHashCalc());
+                } catch (...) {
+                    job.failure = std::current_exception();
                 }
-                GetFileHashes(
-                    jobs, batch.Count(), progress,
-                    [&](HashJob const& job) { return batch.Wanted(job.index); },
-                    [&](HashJob& job) {
-                        try {
-                            if (!job.failure) {
-                                std::unique_ptr<IHash> digest(factory->createHash(*job.calc, true));
-                                texts[job.index] = digest->ToStr(false, true);
-                                if (progress) progress->FileHashed();
-                            }
-                        } catch (...) {
-                            job.failure = std::current_exception();
-                        }
-                        failures[job.index] = job.failure;
-                        batch.Done(job.index, job.failure != nullptr);
-                    });
-            } catch (...) {
-                // Not about one file (no memory): the first unfinished entry fails.
-                for (std::size_t i = batch.First(); i < batch.First() + batch.Count(); ++i)
-                    if (!failures[i] && texts[i].empty()) {
-                        failures[i] = std::current_exception();
-                        batch.Done(i, true);
+                return true;
+            };
+            auto done = [&](HashJob& job) {
+                try {
+                    if (!job.failure) {
+                        std::unique_ptr<IHash> digest(factory->createHash(*job.calc, true));
+                        texts[job.index] = digest->ToStr(false, true);
+                        if (progress) progress->FileHashed();
                     }
-            }
+                } catch (...) {
+                    job.failure = std::current_exception();
+                }
+                failures[job.index] = job.failure;
+                batch.Done(job.index, job.failure != nullptr);
+            };
+            HashFiles(
+                lanes, next, [&](HashJob const& job) { return batch.Wanted(job.index); }, done,
+                progress);
         };
-        RunInIndexOrder(n, per, cores, work, [&](std::size_t i) {
+        RunInIndexOrder(n, cores, work, [&](std::size_t i) {
             failure = failures[i];
             return failure != nullptr;
         });

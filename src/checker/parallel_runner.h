@@ -22,11 +22,15 @@ inline unsigned AvailableCores() {
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
-// The indices First() .. First() + Count() - 1, handed to one call of work.
+// The index handed to one call of work, and the further ones it claims.
 class Batch {
 public:
     std::size_t First() const { return first_; }
-    std::size_t Count() const { return count_; }
+    // Takes the lowest index not yet taken, if it is still wanted.
+    bool Claim(std::size_t& i) {
+        i = state_.next.fetch_add(1);
+        return i < state_.done.size() && Wanted(i);
+    }
     // False once an index below i ended the run: its result is not wanted.
     bool Wanted(std::size_t i) const { return i < end_.load(std::memory_order_relaxed); }
     // Index i of the batch is finished (in any order; again: no effect);
@@ -48,17 +52,18 @@ public:
 
 private:
     template <class Work>
-    friend void RunInIndexOrder(std::size_t, std::size_t, unsigned, Work const&,
+    friend void RunInIndexOrder(std::size_t, unsigned, Work const&,
                                 std::function<bool(std::size_t)> const&);
     struct State {
         std::function<bool(std::size_t)> const& report;
         std::vector<char> done;
+        std::atomic<std::size_t> next;
         std::size_t reported;
         std::exception_ptr failure;
         std::mutex reporting;
     };
-    Batch(State& state, std::atomic<std::size_t>& end, std::size_t first, std::size_t count)
-        : state_(state), end_(end), first_(first), count_(count) {}
+    Batch(State& state, std::atomic<std::size_t>& end, std::size_t first)
+        : state_(state), end_(end), first_(first) {}
     void ShortenTo(std::size_t e) {
         for (std::size_t cur = end_.load(); e < cur && !end_.compare_exchange_weak(cur, e);) {
         }
@@ -66,14 +71,15 @@ private:
 
     State& state_;
     std::atomic<std::size_t>& end_;
-    std::size_t first_, count_;
+    std::size_t first_;
 };
 
-// Runs work(batch) on batches of `per` indices (the last one maybe fewer)
-// covering every index below n, on up to `threads` threads (at least one:
-// the caller's), each taking the lowest batch not yet taken; and report(i)
-// in index order as soon as every index up to i is done, one at a time.
-// Indices that work leaves without Done are done when it returns.
+// Runs work(batch) for indices below n on up to `threads` threads (at least
+// one: the caller's), each taking the lowest index not yet taken, and
+// report(i) in index order as soon as every index up to i is done, one at a
+// time. Work may claim further indices as it goes; it marks each one Done
+// (in any order) unless it is no longer wanted, and its first index is done
+// when it returns.
 //
 // An index ends the run when work says so in Done or report returns true
 // for it: no index above the lowest such one is reported or started, and
@@ -82,17 +88,15 @@ private:
 // work must not throw. Threads that cannot be started (no resources, no
 // memory) leave fewer threads doing the same work.
 template <class Work>
-void RunInIndexOrder(std::size_t n, std::size_t per, unsigned threads, Work const& work,
+void RunInIndexOrder(std::size_t n, unsigned threads, Work const& work,
                      std::function<bool(std::size_t)> const& report) {
-    Batch::State state{report, std::vector<char>(n, 0), 0, nullptr, {}};
-    std::atomic<std::size_t> next{0}, end{n};
-    std::size_t const batches = (n + per - 1) / per;
+    Batch::State state{report, std::vector<char>(n, 0), {0}, 0, nullptr, {}};
+    std::atomic<std::size_t> end{n};
     auto worker = [&] {
-        for (std::size_t u; (u = next.fetch_add(1)) < batches && u * per < end.load();) {
-            Batch batch(state, end, u * per, std::min(per, n - u * per));
+        for (std::size_t i; (i = state.next.fetch_add(1)) < n && i < end.load();) {
+            Batch batch(state, end, i);
             work(batch);
-            for (std::size_t i = batch.First(); i < batch.First() + batch.Count(); ++i)
-                batch.Done(i, false);
+            batch.Done(i, false);
         }
     };
 
@@ -104,7 +108,7 @@ void RunInIndexOrder(std::size_t n, std::size_t per, unsigned threads, Work cons
         }
     } helpers;
     try {
-        std::size_t const extra = std::min<std::size_t>(std::max(threads, 1u), batches);
+        std::size_t const extra = std::min<std::size_t>(std::max(threads, 1u), n);
         helpers.threads.reserve(extra);
         for (std::size_t t = 1; t < extra; ++t) helpers.threads.emplace_back(worker);
     } catch (...) {

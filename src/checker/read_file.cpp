@@ -13,22 +13,33 @@ namespace {
 
 constexpr std::size_t kBlockSize = 65536;
 
-// size bytes of each through both calculators.
+// size bytes of each through both calculators: at once when both are
+// GOST R 34.11-2012 calculators, else one after the other.
 void UpdateBoth(IHash_Calc& a, unsigned char const* da, IHash_Calc& b, unsigned char const* db,
                 std::size_t size) {
-    a.Update(da, size);
-    b.Update(db, size);
+    using Gost = Hash_Calc<Hash_Calc_GOST_34_11_2012>;
+    auto* ga = dynamic_cast<Gost*>(&a);
+    auto* gb = dynamic_cast<Gost*>(&b);
+    if (ga != nullptr && gb != nullptr) {
+        Hash_Calc_GOST_34_11_2012::UpdatePair(ga->calc, da, gb->calc, db, size);
+    } else {
+        a.Update(da, size);
+        b.Update(db, size);
+    }
 }
 
 // A reader for the job's file, or null with the failure kept in the job.
 std::unique_ptr<BlockReader> Open(HashJob& job) {
+    if (job.failure) return nullptr;
     try {
-        return std::unique_ptr<BlockReader>(new BlockReader(job.fileName));
+        return std::unique_ptr<BlockReader>(new BlockReader(job.fileName.c_str()));
     } catch (FileIOException const& e) {
         job.failure = std::current_exception();
         job.errCode = e.ErrCode;
-        return nullptr;
+    } catch (...) {
+        job.failure = std::current_exception();
     }
+    return nullptr;
 }
 
 // The next block of the job's file; 0 at its end or on a failure, which the
@@ -90,35 +101,62 @@ std::size_t BlockReader::Next() {
     return want;
 }
 
-void GetFileHashes(HashJob* jobs, std::size_t count, ProgressListener* progress,
-                   std::function<bool(HashJob const&)> const& wanted,
-                   std::function<void(HashJob&)> const& done) {
-    std::unique_ptr<BlockReader> readers[2];
-    std::size_t sizes[2] = {0, 0};
-    bool ended[2] = {false, false};  // read whole or failed in this round
-    for (std::size_t k = 0; k < count; ++k)
-        if (!(readers[k] = Open(jobs[k]))) done(jobs[k]);
-    while (readers[0] || readers[1]) {
-        for (std::size_t k = 0; k < count; ++k) {
-            if (readers[k] && !wanted(jobs[k])) readers[k].reset();
-            bool const reading = readers[k] != nullptr;
-            sizes[k] = Next(jobs[k], readers[k]);
-            ended[k] = reading && sizes[k] == 0;
+void HashFiles(std::size_t lanes, std::function<bool(HashJob&)> const& next,
+               std::function<bool(HashJob const&)> const& wanted,
+               std::function<void(HashJob&)> const& done, ProgressListener* progress) {
+    // A lane: its job, its file, and the bytes of the block read last that
+    // its calculator has not had yet.
+    struct Lane {
+        HashJob job;
+        std::unique_ptr<BlockReader> reader;
+        unsigned char const* data = nullptr;
+        std::size_t left = 0;
+    } lane[2];
+    // Gives lane k bytes to hash: the next block of its file, else the first
+    // of the next job that has one; false when no job is left.
+    auto refill = [&](Lane& l) {
+        for (;;) {
+            if (l.reader && !wanted(l.job)) l.reader.reset();
+            if (!l.reader) {
+                if (!next(l.job)) return false;
+                if (!(l.reader = Open(l.job))) {
+                    done(l.job);
+                    continue;
+                }
+            }
+            if ((l.left = Next(l.job, l.reader)) != 0) {
+                l.data = l.reader->Data();
+                if (progress) progress->BytesHashed(l.left);
+                return true;
+            }
+            done(l.job);  // read whole, or failed
         }
-        std::size_t const both = std::min(sizes[0], sizes[1]);
-        if (count == 2 && both != 0)
-            UpdateBoth(*jobs[0].calc, readers[0]->Data(), *jobs[1].calc, readers[1]->Data(), both);
-        for (std::size_t k = 0; k < count; ++k) {
-            if (sizes[k] > both) jobs[k].calc->Update(readers[k]->Data() + both, sizes[k] - both);
-            if (progress && sizes[k] != 0) progress->BytesHashed(sizes[k]);
-            if (ended[k]) done(jobs[k]);
+    };
+    bool busy[2] = {lanes > 0 && refill(lane[0]), lanes > 1 && refill(lane[1])};
+    while (busy[0] || busy[1]) {
+        // Side by side as far as both lanes have bytes, the rest alone.
+        std::size_t const both = busy[0] && busy[1] ? std::min(lane[0].left, lane[1].left) : 0;
+        if (both != 0) UpdateBoth(*lane[0].job.calc, lane[0].data, *lane[1].job.calc, lane[1].data, both);
+        for (std::size_t k = 0; k < 2; ++k) {
+            if (!busy[k]) continue;
+            std::size_t const n = both != 0 ? both : lane[k].left;
+            if (both == 0) lane[k].job.calc->Update(lane[k].data, n);
+            lane[k].data += n;
+            if ((lane[k].left -= n) == 0) busy[k] = refill(lane[k]);
         }
     }
 }
 
-void GetFileHash(char const* fileName, IHash_Calc& calc) {
-    HashJob job = {fileName, &calc, 0, nullptr, 0};
-    GetFileHashes(&job, 1, nullptr, [](HashJob const&) { return true; }, [](HashJob&) {});
+void GetFileHash(char const* fileName, std::unique_ptr<IHash_Calc>& calc) {
+    HashJob job;
+    job.fileName = fileName;
+    job.calc = std::move(calc);
+    bool given = false;
+    HashFiles(
+        1, [&](HashJob& lane) { return !given && (lane = std::move(job), given = true); },
+        [](HashJob const&) { return true; }, [&](HashJob& lane) { job = std::move(lane); },
+        nullptr);
+    calc = std::move(job.calc);
     if (job.failure) std::rethrow_exception(job.failure);
 }
 

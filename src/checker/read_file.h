@@ -36,24 +36,27 @@ private:
 
 // A file to hash and what came of it.
 struct HashJob {
-    char const* fileName;
-    IHash_Calc* calc;
-    std::size_t index;           // the caller's number for it
-    std::exception_ptr failure;  // the FileIOException that reading it threw
-    std::uint32_t errCode;       // and its error number
+    std::size_t index = 0;                    // the caller's number for it
+    std::string fileName;
+    std::unique_ptr<IHashFactory> factory;    // when the caller wants one kept
+    std::unique_ptr<IHash_Calc> calc;
+    std::exception_ptr failure;               // what opening or reading it threw
+    std::uint32_t errCode = 0;                // its error number, if a file error
 };
 
-// Feeds every byte of each job's file (one or two jobs) to its calculator:
-// the bytes both still have through both calculators at once (two
-// GOST R 34.11-2012 messages share a core), the rest of the longer alone.
-// done(job) follows as soon as a job's file is read whole or has failed, the
-// failure kept in the job; the other job goes on. Before each block
-// wanted(job) is asked: false drops that job without done.
-void GetFileHashes(HashJob* jobs, std::size_t count, ProgressListener* progress,
-                   std::function<bool(HashJob const&)> const& wanted,
-                   std::function<void(HashJob&)> const& done);
+// Hashes files in `lanes` lanes (1 or 2), each holding one job at a time:
+// next(job) loads the next job into a lane (false: there is none; a job
+// that arrives with a failure is done at once). The bytes both lanes have
+// go through both calculators at once (two GOST R 34.11-2012 messages share
+// a core), the rest alone. done(job) follows as soon as a job's file is read
+// whole or has failed, the failure kept in the job, and the lane takes the
+// next job. Before each block wanted(job) is asked: false drops that job
+// without done. The callbacks must not throw.
+void HashFiles(std::size_t lanes, std::function<bool(HashJob&)> const& next,
+               std::function<bool(HashJob const&)> const& wanted,
+               std::function<void(HashJob&)> const& done, ProgressListener* progress);
 
-// GetFileHashes for one file, throwing its failure.
-void GetFileHash(char const* fileName, IHash_Calc& calc);
+// Hashes one file, throwing its failure.
+void GetFileHash(char const* fileName, std::unique_ptr<IHash_Calc>& calc);
 
 }  // namespace HashFileChecker
