@@ -65,7 +65,7 @@ using HashFileChecker::FileHashPair;
 using HashFileChecker::RunInIndexOrder;
 using HashFileChecker::Batch;
 
-// Runs n indices on 4 threads, work claiming `claims` more each time, all
+// Runs n indices on 4 threads, work taking `claims` more each time, all
 // marked done in reverse order but the handed-out ones of every third left
 // to the runner; `endsAt` ends the run in work, `throwsAt` in report.
 std::vector<std::size_t> reportsOf(std::size_t n, std::size_t claims, std::size_t endsAt,
@@ -73,8 +73,8 @@ std::vector<std::size_t> reportsOf(std::size_t n, std::size_t claims, std::size_
     std::vector<std::size_t> reports;
     std::vector<std::atomic<int>> runs(n);
     auto work = [&](Batch& b) {
-        std::vector<std::size_t> mine = {b.First()};
-        for (std::size_t i; mine.size() <= claims && b.Claim(i);) mine.push_back(i);
+        std::vector<std::size_t> mine;
+        for (std::size_t i; mine.size() <= claims && b.Take(i);) mine.push_back(i);
         for (std::size_t k = mine.size(); k-- > 0;)
             if (++runs[mine[k]] > 1 || k != 0 || mine[k] % 3 != 2)
                 b.Done(mine[k], runs[mine[k]] > 1 || mine[k] == endsAt);

@@ -78,10 +78,8 @@ int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statis
         batch.Done(i, ends);
     };
     auto work = [&](Batch& batch) {
-        bool first = true;
         auto next = [&](HashJob& job) {
-            for (std::size_t i = batch.First();; ) {
-                if (!(first ? (first = false, true) : batch.Claim(i))) return false;
+            for (std::size_t i; batch.Take(i);) {
                 FileHashPair const& record = *byIndex[i];
                 job = HashJob();
                 job.index = i;
@@ -100,6 +98,7 @@ int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statis
                 }
                 return true;
             }
+            return false;
         };
         auto done = [&](HashJob& job) {
             Finding& finding = findings[job.index];

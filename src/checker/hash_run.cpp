@@ -49,7 +49,6 @@ void ProcessFiles(char const* text, bool isFileList, std::ostream& out,
     if (entries.empty()) throw FileIOException("", "No files to process", 0);
 
     // Hash every entry on every core; the earliest failing entry ends the run.
-    // With more entries than cores, each core hashes two side by side.
     std::vector<std::string*> byIndex;
     for (auto& entry : entries) byIndex.push_back(&entry);
     std::size_t const n = byIndex.size();
@@ -64,10 +63,9 @@ void ProcessFiles(char const* text, bool isFileList, std::ostream& out,
         // entries than cores: a lane whose file is done takes the next entry.
         std::size_t const lanes = n > cores ? 2 : 1;
         auto work = [&](Batch& batch) {
-            bool first = true;
             auto next = [&](HashJob& job) {
-                std::size_t i = batch.First();
-                if (!(first ? (first = false, true) : batch.Claim(i))) return false;
+                std::size_t i;
+                if (!batch.Take(i)) return false;
                 job = HashJob();
                 job.index = i;
                 try {

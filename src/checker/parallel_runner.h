@@ -26,8 +26,10 @@ inline unsigned AvailableCores() {
 class Batch {
 public:
     std::size_t First() const { return first_; }
-    // Takes the lowest index not yet taken, if it is still wanted.
-    bool Claim(std::size_t& i) {
+    // Gives the batch's own index first, then takes the lowest index not yet
+    // taken, if it is still wanted.
+    bool Take(std::size_t& i) {
+        if (!given_) return given_ = true, i = first_, true;
         i = state_.next.fetch_add(1);
         return i < state_.done.size() && Wanted(i);
     }
@@ -63,7 +65,7 @@ private:
         std::mutex reporting;
     };
     Batch(State& state, std::atomic<std::size_t>& end, std::size_t first)
-        : state_(state), end_(end), first_(first) {}
+        : state_(state), end_(end), first_(first), given_(false) {}
     void ShortenTo(std::size_t e) {
         for (std::size_t cur = end_.load(); e < cur && !end_.compare_exchange_weak(cur, e);) {
         }
@@ -72,14 +74,15 @@ private:
     State& state_;
     std::atomic<std::size_t>& end_;
     std::size_t first_;
+    bool given_;
 };
 
 // Runs work(batch) for indices below n on up to `threads` threads (at least
 // one: the caller's), each taking the lowest index not yet taken, and
 // report(i) in index order as soon as every index up to i is done, one at a
-// time. Work may claim further indices as it goes; it marks each one Done
-// (in any order) unless it is no longer wanted, and its first index is done
-// when it returns.
+// time. Work takes its index and may take further ones as it goes; it marks
+// each one Done (in any order) unless it is no longer wanted, and its first
+// index is done when it returns.
 //
 // An index ends the run when work says so in Done or report returns true
 // for it: no index above the lowest such one is reported or started, and
