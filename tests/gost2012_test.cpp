@@ -140,9 +140,6 @@ TEST(Gost2012, DigestOfACopyLeavesTheCalculatorRunning) {
     Hash_GOST_34_11_2012 whole(calc, true);
     whole.ToCSTR(text, false);
     EXPECT_STREQ(text, kVectors[2].digest256);
-    // A finished calculator finalized again gives the same digest.
-    Hash_GOST_34_11_2012(calc, true).ToCSTR(text, false);
-    EXPECT_STREQ(text, kVectors[2].digest256);
 }
 
 UInt512 toUInt512(std::string const& hexNumber) {

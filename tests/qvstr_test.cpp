@@ -148,8 +148,8 @@ TEST(QvStrEdit, RemoveAndReplaceNeverRescanTheirResultOrTouchTheTerminator) {
         {"hello", [](QvStr& s) { return s.Replace('l', 'L'); }, "heLLo", 2},
         {"abab", [](QvStr& s) { return s.Replace('b', '\0'); }, "a\0a\0"s, 2},
         {"abc", [](QvStr& s) { return s.Replace('\0', 'x') + s.Remove('\0'); }, "abc", 0},
-        {"", [](QvStr& s) { return (s = QvStr("ab", 4)).Replace('\0', 'x'); }, "abxx", 2},
-        {"", [](QvStr& s) { return (s = QvStr("ab", 4)).Remove('\0'); }, "ab", 2},
+        {"", [](QvStr& s) { return (s = "ab", s += '\0', s += '\0').Replace('\0', 'x'); }, "abxx", 2},
+        {"", [](QvStr& s) { return (s = "ab", s += '\0', s += '\0').Remove('\0'); }, "ab", 2},
     });
 }
 
