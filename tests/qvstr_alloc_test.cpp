@@ -1,6 +1,7 @@
-// Allocation failure in every member that allocates: std::bad_alloc comes out and the string
-// still holds its old text, stays usable and is destroyed cleanly. This binary replaces the
-// global array new/delete (malloc based, so the sanitizers see matching pairs).
+// The members that change a string: the text they leave, with arguments pointing into the
+// string's own buffer too, and allocation failure in every one of them: std::bad_alloc comes out
+// and the string still holds its old text, stays usable and is destroyed cleanly. This binary
+// replaces the global array new/delete (malloc based, so the sanitizers see matching pairs).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,31 +10,25 @@
 
 #include "util/qvstr.h"
 
+using namespace std::string_literals;
+
 namespace {
 long array_news_before_failure = 0;  // 0: never fail
 }  // namespace
 
+// clang-format off
 void* operator new[](std::size_t size) {
     if (array_news_before_failure > 0 && --array_news_before_failure == 0) throw std::bad_alloc();
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
 void* operator new[](std::size_t size, std::nothrow_t const&) noexcept {
-    try {
-        return operator new[](size);
-    } catch (std::bad_alloc const&) {
-        return nullptr;
-    }
+    try { return operator new[](size); } catch (std::bad_alloc const&) { return nullptr; }
 }
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::nothrow_t const&) noexcept {
-    std::free(p);
-}
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::nothrow_t const&) noexcept { std::free(p); }
+// clang-format on
 
 namespace {
 
@@ -41,46 +36,59 @@ std::string Bytes(QvStr const& s) {
     return std::string(static_cast<char const*>(s), s.GetLength());
 }
 
+// A string made of start is changed by run into want. Arguments are built inside run() on
+// purpose: a failure while building them must leave the string alone too.
 struct Mutation {
-    char const* name;
     std::string start;
     void (*run)(QvStr&);
-    bool allocates;
+    std::string want;
+    bool allocatesNothing = false;
 };
-
-// One mutation per row. Arguments are built inside run() on purpose: a failure while building
-// them must leave the string alone too.
+std::string const kLong(5000, 'x');
 Mutation const kMutations[] = {
     // clang-format off
-    {"assign text", "abc", [](QvStr& s) { s = "longer text"; }, true},
-    {"assign own tail", "abcdef", [](QvStr& s) { s = s.GetChar() + 2; }, true},
-    {"assign string", "abc", [](QvStr& s) { s = QvStr("xy"); }, true},
-    {"assign char", "abc", [](QvStr& s) { s = 'x'; }, true},
-    {"assign number", "abc", [](QvStr& s) { s = 7; }, true},
-    {"append self", "abc", [](QvStr& s) { s += s; }, true},
-    {"append text", "abc", [](QvStr& s) { s += "xyz"; }, true},
-    {"append char", "abc", [](QvStr& s) { s += 'x'; }, true},
-    {"append number", "abc", [](QvStr& s) { s += -3; }, true},
-    {"concatenations", "abc", [](QvStr& s) { s = s + "x" + 'y' + 1 + (1.5 + s) + ("p" + s); }, true},
-    {"substrings", "abcdef", [](QvStr& s) { s = s.Mid(1, 2) + s.Left(2) + s.Right(3) + s.Mid(4); }, true},
-    {"spans", "abcdef", [](QvStr& s) { s = s.SpanIncluding("ab") + s.SpanExcluding("e"); }, true},
-    {"grow by index", "abc", [](QvStr& s) { s[10] = 'x'; }, true},
-    {"set buffer length", "abc", [](QvStr& s) { s.GetBufferSetLength(10); }, true},
-    {"insert char", "abc", [](QvStr& s) { s.Insert(1, 'x'); }, true},
-    {"insert own text", "abc", [](QvStr& s) { s.Insert(1, s.GetChar()); }, true},
-    {"delete", "abc", [](QvStr& s) { s.Delete(1, 1); }, true},
-    {"remove NUL", std::string("ab\0\0", 4), [](QvStr& s) { s.Remove('\0'); }, true},
-    {"replace text", "hello", [](QvStr& s) { s.Replace("l", "LL"); }, true},
-    {"format own text", "abc", [](QvStr& s) { s.Format("%s%s", s.GetChar(), s.GetChar()); }, true},
-    {"RzFormat", "abc", [](QvStr& s) { s = RzFormat("<%s>", s.GetChar()); }, true},
-    {"in place", "Hello", [](QvStr& s) { s.MakeUpper(), s.MakeLower(), s.MakeReverse(), s.Replace('l', 'L'),
-                                         s.SetLengthByBuffer(), s[2] = 'x', s.GetBufferSetLength(5); }, false},
+    {"abc", [](QvStr& s) { s = "longer text"; }, "longer text"},
+    {"abcdef", [](QvStr& s) { s = s.GetChar() + 3; }, "def"},
+    {"abc", [](QvStr& s) { s = QvStr("xy\0z", 4); }, "xy"},
+    {"abc", [](QvStr& s) { s = static_cast<QvStr const&>(s); }, "abc"},
+    {"abc", [](QvStr& s) { s = 'x'; }, "x"},
+    {"abc", [](QvStr& s) { s = 7; }, "7"},
+    {"abc", [](QvStr& s) { s += s; }, "abcabc"},
+    {"abc", [](QvStr& s) { s.toStr(s); }, "abcabc"},
+    {"abc", [](QvStr& s) { s += s.GetChar() + 1; }, "abcbc"},
+    {"abc", [](QvStr& s) { s += 'x'; }, "abcx"},
+    {"abc", [](QvStr& s) { s += '\0'; }, "abc\0"s},
+    {"abc", [](QvStr& s) { s += -3; }, "abc-3"},
+    {"abc", [](QvStr& s) { s = s + "x" + 'y' + 1 + (1.5 + s) + ("p" + s); }, "abcxy11.5abcpabc"},
+    {"abcdef", [](QvStr& s) { s = s.Mid(1, 2) + s.Left(2) + s.Right(3) + s.Mid(4); }, "bcabdefef"},
+    {"abcdef", [](QvStr& s) { s = s.SpanIncluding("ab") + s.SpanExcluding("e"); }, "ababcd"},
+    {"abc", [](QvStr& s) { s[5] = 'x'; }, "abc  x"},
+    {"abc", [](QvStr& s) { s[3] = '!'; }, "abc!"},  // the index of the NUL appends
+    {"", [](QvStr& s) { s[2] = 'x'; }, "  x"},
+    {"abc", [](QvStr& s) { s.GetBufferSetLength(5); }, "abc  "},
+    {"abc", [](QvStr& s) { s.Insert(1, 'x'); }, "axbc"},
+    {"abc", [](QvStr& s) { s.Insert(1, s.GetChar()); }, "aabcbc"},
+    {"abc", [](QvStr& s) { s.Insert(5, s.GetChar()); }, "abc  abc"},
+    {"abc", [](QvStr& s) { s.Delete(1, 1); }, "ac"},
+    {"ab\0\0"s, [](QvStr& s) { s.Remove('\0'); }, "ab"},
+    {"abcabc", [](QvStr& s) { s.Replace(s.GetChar() + 3, s.GetChar() + 4); }, "bcbc"},
+    {"ab", [](QvStr& s) { s.Format("%s-%s", s.GetChar(), s.GetChar()); }, "ab-ab"},
+    {"old", [](QvStr& s) { s.Format("%d-%s", 7, "x"); }, "7-x"},
+    {"old", [](QvStr& s) { s.Format("%c", 0); }, "\0"s},
+    {"old", [](QvStr& s) { s.Format("%d", 0); }, "0"},
+    {"old", [](QvStr& s) { s.Format("%s", ""); }, "", true},
+    {"old", [](QvStr& s) { s.Format(static_cast<char const*>(nullptr)); }, "old", true},
+    {"", [](QvStr& s) { s.Format("%s|%d", kLong.c_str(), 12); }, kLong + "|12"},
+    {"", [](QvStr& s) { s = RzFormat("%05d%s", 42, kLong.c_str()); }, "00042" + kLong},
+    {"Hello", [](QvStr& s) { s.MakeUpper(), s.MakeLower(), s.MakeReverse(), s.Replace('l', 'L'); }, "oLLeh", true},
+    {"Hello", [](QvStr& s) { s.SetLengthByBuffer(), s[2] = 'x', s.GetBufferSetLength(5); }, "Hexlo", true},
+    {"ab\0\0"s, [](QvStr& s) { s.SetLengthByBuffer(); }, "ab", true},
     // clang-format on
 };
 
 }  // namespace
 
-TEST(QvStrAlloc, EveryFailingAllocationLeavesTheOldText) {
+TEST(QvStrAlloc, EveryMemberLeavesItsTextOrOnFailureTheOldOne) {
     for (Mutation const& m : kMutations) {
         for (long nth = 1;; ++nth) {
             QvStr s(m.start.data(), m.start.size());
@@ -94,12 +102,14 @@ TEST(QvStrAlloc, EveryFailingAllocationLeavesTheOldText) {
             }
             array_news_before_failure = 0;
             if (!threw) {
-                EXPECT_EQ(nth > 1, m.allocates) << m.name;
+                EXPECT_EQ(Bytes(s), m.want) << "from " << m.start;
+                EXPECT_EQ(static_cast<char const*>(s)[s.GetLength()], '\0') << "from " << m.start;
+                EXPECT_EQ(nth == 1, m.allocatesNothing) << "allocations making " << m.want;
                 break;
             }
-            ASSERT_EQ(Bytes(s), before) << m.name << ", failing allocation " << nth;
+            ASSERT_EQ(Bytes(s), before) << m.want << ", failing allocation " << nth;
             s += "!";
-            EXPECT_EQ(Bytes(s), before + "!") << m.name << ", failing allocation " << nth;
+            EXPECT_EQ(Bytes(s), before + "!") << m.want << ", failing allocation " << nth;
         }
     }
 }

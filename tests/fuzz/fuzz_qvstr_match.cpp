@@ -1,7 +1,7 @@
-// QvStr::Match and QvStr::NumericParse on a pattern, a NUL and a text. Match: a pattern without
-// wildcards matches only itself; every pattern matches itself ('*' and '?' match themselves too);
-// a match stays one with a star before and after and with '?' for any character; "*" matches
-// anything. NumericParse of the pattern never writes past the size of the type its letter names.
+// QvStr::Match and QvStr::NumericParse on a pattern, a NUL and a text. Every pattern matches
+// itself ('*' and '?' match themselves too), one without wildcards nothing else, and "*"
+// anything; a match stays one with a star added at both ends and with '?' for some characters.
+// NumericParse of the pattern never writes past the size of the type its letter names.
 // Match backtracks, which is exponential in the number of stars: inputs are kept small.
 #include <algorithm>
 #include <cstdint>
@@ -13,23 +13,23 @@
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
     if (size > 48 || std::count(data, data + size, '*') > 8) return 0;
-    std::string const input(reinterpret_cast<char const*>(data), size);
-    std::string const pattern = input.c_str();
-    std::string text = input.size() > pattern.size() ? input.c_str() + pattern.size() + 1 : "";
+    std::string const input(reinterpret_cast<char const*>(data), size), p = input.c_str();
+    std::string const t = input.substr(std::min(size, p.size() + 1)).c_str();
+    std::string q = t;
+    for (std::size_t i = 0; i < q.size(); i += 1 + data[i] % 3) q[i] = '?';
     QvStr const m;
-    bool const match = m.Match(pattern.c_str(), text.c_str());
-    if (pattern.find_first_of("*?") == std::string::npos) FUZZ_CHECK(match == (pattern == text));
-    FUZZ_CHECK(m.Match(pattern.c_str(), pattern.c_str()) && m.Match("*", text.c_str()));
-    if (match) FUZZ_CHECK(m.Match(("*" + pattern + "*").c_str(), ("<" + text + ">").c_str()));
-    for (std::size_t i = 0; i < text.size(); i += 1 + data[i] % 3) text[i] = '?';
-    FUZZ_CHECK(m.Match(text.c_str(), input.c_str() + std::min(input.size(), pattern.size() + 1)));
+    bool const match = m.Match(p.c_str(), t.c_str());
+    FUZZ_CHECK(m.Match(p.c_str(), p.c_str()) && m.Match("*", t.c_str()) &&
+               m.Match(q.c_str(), t.c_str()));
+    FUZZ_CHECK(p.find_first_of("*?") != std::string::npos || match == (p == t));
+    FUZZ_CHECK(!match || m.Match(("*" + p + "*").c_str(), ("<" + t + ">").c_str()));
     std::pair<char, long> const sizes[] = {{'c', 1}, {'C', 1}, {'s', 2}, {'S', 2},
                                            {'i', 4}, {'I', 4}, {'l', 8}, {'L', 8},
                                            {'f', 4}, {'d', 8}, {'b', 1}, {'x', 0}};
-    for (auto const [type, bytes] : sizes) {
+    for (auto const& [type, bytes] : sizes) {
         unsigned char dest[16];
         std::memset(dest, 0xA5, sizeof dest);
-        QvStr(pattern.c_str()).NumericParse(dest, type);
+        QvStr(p.c_str()).NumericParse(dest, type);
         FUZZ_CHECK(std::count(dest + bytes, dest + sizeof dest, 0xA5) == 16 - bytes);
     }
     return 0;

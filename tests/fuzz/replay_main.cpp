@@ -20,11 +20,9 @@ int main(int argc, char** argv) {
     std::sort(inputs.begin(), inputs.end());
     for (auto const& path : inputs) {
         std::ifstream in(path, std::ios::binary);
-        std::string const bytes{std::istreambuf_iterator<char>(in),
-                                std::istreambuf_iterator<char>()};
+        std::string const bytes{std::istreambuf_iterator<char>(in), {}};
         std::fprintf(stderr, "%s\n", path.c_str());
         LLVMFuzzerTestOneInput(reinterpret_cast<std::uint8_t const*>(bytes.data()), bytes.size());
     }
-    std::printf("%zu inputs replayed\n", inputs.size());
-    return inputs.empty() ? 1 : 0;
+    return std::printf("%zu inputs replayed\n", inputs.size()) < 0 || inputs.empty();
 }
