@@ -10,8 +10,9 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     HashFileChecker::Statistics stats = {0, 0, 0, 0};
     std::ostringstream out;
     int result = 0;
-    if (!fuzz::InListDir(data, size,
-                         [&] { result = HashFileChecker::CheckFiles("list", out, &stats); }))
+    if (!fuzz::InTree(data, size, [&](char const* name) {
+            result = HashFileChecker::CheckFiles(name, out, &stats);
+        }))
         return 0;
     char const* const kinds[] = {"File changed: ", "Can't create hash calculator for ",
                                  "Warning: File not found: ", "Warning: File access denied: "};
