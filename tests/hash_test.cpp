@@ -74,16 +74,6 @@ TEST_P(EveryAlgorithm, AnyPiecesGiveTheDigestOfTheirConcatenation) {
     }
 }
 
-// The digest's bytes are its text, and its tagged text, with '$' too, names it and selects its
-// algorithm again.
-TEST_P(EveryAlgorithm, DigestTextsRoundTripThroughTheFactory) {
-    std::unique_ptr<IHash> h(f->createHash("abc", 3));
-    std::string const text = "$" + h->ToStr(true, true).substr(1);
-    EXPECT_EQ(testutil::toHex(h->Digest(), h->GetHashSize()), h->ToStr(false, false));
-    EXPECT_TRUE(h->Check(text, true)) << text;
-    EXPECT_EQ(hex(Factory(createHashFactory(text))->createHash("abc", 3)), h->ToStr(false, false));
-}
-
 INSTANTIATE_TEST_SUITE_P(Hash, EveryAlgorithm, ::testing::Range(0, 3));
 
 // Check of the MD5 digest of "abc", the tag of the algorithm a stored text selects, and the
@@ -91,7 +81,8 @@ INSTANTIATE_TEST_SUITE_P(Hash, EveryAlgorithm, ::testing::Range(0, 3));
 TEST(HashText, CheckAndFactoryChoiceFollowTheTable) {
     Factory const md5(createHashFactory(HashFileChecker::MD5));  // outlives its digests
     std::unique_ptr<IHash> const abc(md5->createHash("abc", 3));
-    EXPECT_EQ(abc->GetHashSize(), 16u);
+    EXPECT_EQ(testutil::toHex(abc->Digest(), abc->GetHashSize()),
+              "900150983cd24fb0d6963f7d28e17f72");
     for (auto const& row : testutil::readRows("digest_texts.txt")) {
         if (row[0] == "check") {
             EXPECT_EQ(abc->Check(row[1], false), row[2][0] == '1') << row[1];

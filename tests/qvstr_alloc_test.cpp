@@ -1,21 +1,20 @@
 // The members that change a string: the text they leave, with arguments pointing into the
 // string's own buffer too, and allocation failure in every one of them: std::bad_alloc comes out
 // and the string still holds its old text (the start of each row), stays usable and is destroyed
-// cleanly. This binary
-// replaces the global array new/delete (malloc based, so the sanitizers see matching pairs).
+// cleanly. This binary replaces the global array new/delete (malloc based, so the sanitizers see
+// matching pairs).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <new>
 #include <string>
 
+#include "test_util.h"
 #include "util/qvstr.h"
 
 using namespace std::string_literals;
 
-namespace {
-long array_news_before_failure = 0;  // 0: never fail
-}  // namespace
+static long array_news_before_failure = 0;  // 0: never fail
 
 // clang-format off
 void* operator new[](std::size_t size) {
@@ -33,9 +32,7 @@ void operator delete[](void* p, std::nothrow_t const&) noexcept { std::free(p); 
 
 namespace {
 
-std::string Bytes(QvStr const& s) {
-    return std::string(static_cast<char const*>(s), s.GetLength());
-}
+using testutil::bytes;
 
 // A string made of start is changed by run into want. Arguments are built inside run() on
 // purpose: a failure while building them must leave the string alone too.
@@ -93,12 +90,12 @@ TEST(QvStrAlloc, EveryMemberLeavesItsTextOrOnFailureTheOldOne) {
                 m.run(s);
             } catch (std::bad_alloc const&) {
                 array_news_before_failure = 0;
-                ASSERT_EQ(Bytes(s += "!"), m.start + "!")
+                ASSERT_EQ(bytes(s += "!"), m.start + "!")
                     << m.want << ", failing allocation " << nth;
                 continue;
             }
             array_news_before_failure = 0;
-            EXPECT_EQ(Bytes(s) + static_cast<char const*>(s)[s.GetLength()], m.want + '\0')
+            EXPECT_EQ(bytes(s) + static_cast<char const*>(s)[s.GetLength()], m.want + '\0')
                 << m.start;
             EXPECT_EQ(nth == 1, m.allocatesNothing) << "allocations making " << m.want;
             break;

@@ -18,12 +18,7 @@ using namespace std::string_literals;
 
 namespace {
 
-// Every character of the length, NULs inside it included; the text is never a null pointer.
-std::string Bytes(QvStr const& s) {
-    char const* text = s;
-    if (text == nullptr) ADD_FAILURE() << "null text";
-    return std::string(text ? text : "", s.GetLength());
-}
+using testutil::bytes;
 
 // The arguments of an operation: "(null)" is the null pointer as a text.
 using Args = std::vector<std::string>;
@@ -35,11 +30,11 @@ auto const Str = [](auto value) { return std::to_string(value); };
 std::map<std::string, std::function<std::string(QvStr&, Args const&)>> const kOps = {
     // clang-format off
     {"At", [](QvStr& s, Args const& a) { return std::string(1, std::as_const(s)[N(a[0])]); }},
-    {"Mid", [](QvStr& s, Args const& a) { return Bytes(a.size() == 1 ? s.Mid(N(a[0])) : s.Mid(N(a[0]), N(a[1]))); }},
-    {"Left", [](QvStr& s, Args const& a) { return Bytes(s.Left(N(a[0]))); }},
-    {"Right", [](QvStr& s, Args const& a) { return Bytes(s.Right(N(a[0]))); }},
-    {"SpanIncluding", [](QvStr& s, Args const& a) { return Bytes(s.SpanIncluding(Text(a[0]))); }},
-    {"SpanExcluding", [](QvStr& s, Args const& a) { return Bytes(s.SpanExcluding(Text(a[0]))); }},
+    {"Mid", [](QvStr& s, Args const& a) { return bytes(a.size() == 1 ? s.Mid(N(a[0])) : s.Mid(N(a[0]), N(a[1]))); }},
+    {"Left", [](QvStr& s, Args const& a) { return bytes(s.Left(N(a[0]))); }},
+    {"Right", [](QvStr& s, Args const& a) { return bytes(s.Right(N(a[0]))); }},
+    {"SpanIncluding", [](QvStr& s, Args const& a) { return bytes(s.SpanIncluding(Text(a[0]))); }},
+    {"SpanExcluding", [](QvStr& s, Args const& a) { return bytes(s.SpanExcluding(Text(a[0]))); }},
     {"Find", [](QvStr& s, Args const& a) { return Str(a.size() == 1 ? s.Find(Text(a[0])) : s.Find(Text(a[0]), N(a[1]))); }},
     {"FindChar", [](QvStr& s, Args const& a) { return Str(a.size() == 1 ? s.Find(a[0][0]) : s.Find(a[0][0], N(a[1]))); }},
     {"ReverseFind", [](QvStr& s, Args const& a) { return Str(s.ReverseFind(a[0][0])); }},
@@ -66,7 +61,7 @@ TEST(QvStr, OperationsFollowTheTable) {
     for (auto const& row : testutil::readRows("qvstr_ops.txt")) {
         QvStr s(row[0].data(), row[0].size());
         auto const eq = std::find(row.begin(), row.end(), "=");
-        std::string const result = kOps.at(row[1])(s, Args(row.begin() + 2, eq)), text = Bytes(s);
+        std::string const result = kOps.at(row[1])(s, Args(row.begin() + 2, eq)), text = bytes(s);
         EXPECT_EQ(Args({result, text, std::string(1, static_cast<char const*>(s)[s.GetLength()])}),
                   Args({eq[1], eq[2], "\0"s}))
             << row[0] << " " << row[1];
@@ -84,7 +79,7 @@ TEST(QvStr, ConstructionImplicitFromNumbersAndConcatenation) {
         {1.5 + ab, "1.5ab"}, {QvStr() + ab, "ab"}, {QvStr(nullptr), ""}, {QvStr('\0'), "\0"s},
         {QvStr("abc", 0), ""}, {QvStr("abc", 5), "abc\0\0"s}, {QvStr(QvStr("abc", 5)), "abc\0\0"s}};
     // clang-format on
-    for (auto const& [s, want] : rows) EXPECT_EQ(Bytes(s), want);
+    for (auto const& [s, want] : rows) EXPECT_EQ(bytes(s), want);
 }
 
 TEST(QvStrNumericParse, StoresOnlyInRangeNumbersOfTheExactSize) {
