@@ -7,12 +7,12 @@
 
 #include "algorithms/gost3411.h"
 
+// The digest of "abc": see data/digest_vectors.txt.
+char const kAbc[] = "b285056dbf18d7392d7677369524dd14747459ed8143997e163b2986f92fd42c";
+
 TEST(Gost3411Threads, ConcurrentFirstResetsAllHashCorrectly) {
-    std::vector<std::thread> threads;
-    for (int i = 0; i < 16; ++i)
-        threads.emplace_back([] {  // digest of "abc": see data/digest_vectors.txt
-            EXPECT_TRUE(HashGOST3411("abc", 3).Check(
-                "b285056dbf18d7392d7677369524dd14747459ed8143997e163b2986f92fd42c", false));
-        });
+    std::vector<std::thread> threads(16);
+    for (auto& t : threads)
+        t = std::thread([] { EXPECT_TRUE(HashGOST3411("abc", 3).Check(kAbc, false)); });
     for (auto& t : threads) t.join();
 }
