@@ -20,9 +20,12 @@ namespace {
 
 using testutil::bytes;
 
-// The arguments of an operation: "(null)" is the null pointer as a text.
+// The arguments of an operation: "(null)" is the null pointer as a text, 'c' the character c.
 using Args = std::vector<std::string>;
 auto const Text = [](std::string const& arg) { return arg == "(null)" ? nullptr : arg.c_str(); };
+auto const IsChar = [](std::string const& arg) {
+    return arg.size() == 3 && arg[0] == '\'' && arg[2] == '\'';
+};
 auto const N = [](std::string const& arg) { return std::stoul(arg); };
 auto const Str = [](auto value) { return std::to_string(value); };
 
@@ -35,20 +38,16 @@ std::map<std::string, std::function<std::string(QvStr&, Args const&)>> const kOp
     {"Right", [](QvStr& s, Args const& a) { return bytes(s.Right(N(a[0]))); }},
     {"SpanIncluding", [](QvStr& s, Args const& a) { return bytes(s.SpanIncluding(Text(a[0]))); }},
     {"SpanExcluding", [](QvStr& s, Args const& a) { return bytes(s.SpanExcluding(Text(a[0]))); }},
-    {"Find", [](QvStr& s, Args const& a) { return Str(a.size() == 1 ? s.Find(Text(a[0])) : s.Find(Text(a[0]), N(a[1]))); }},
-    {"FindChar", [](QvStr& s, Args const& a) { return Str(a.size() == 1 ? s.Find(a[0][0]) : s.Find(a[0][0], N(a[1]))); }},
+    {"Find", [](QvStr& s, Args const& a) { return Str(IsChar(a[0]) ? (a.size() == 1 ? s.Find(a[0][1]) : s.Find(a[0][1], N(a[1]))) : (a.size() == 1 ? s.Find(Text(a[0])) : s.Find(Text(a[0]), N(a[1])))); }},
     {"ReverseFind", [](QvStr& s, Args const& a) { return Str(s.ReverseFind(a[0][0])); }},
-    {"Insert", [](QvStr& s, Args const& a) { return Str(s.Insert(N(a[0]), Text(a[1]))); }},
-    {"InsertChar", [](QvStr& s, Args const& a) { return Str(s.Insert(N(a[0]), a[1][0])); }},
+    {"Insert", [](QvStr& s, Args const& a) { return Str(IsChar(a[1]) ? s.Insert(N(a[0]), a[1][1]) : s.Insert(N(a[0]), Text(a[1]))); }},
     {"Delete", [](QvStr& s, Args const& a) { return Str(s.Delete(N(a[0]), N(a[1]))); }},
     {"GetBufferSetLength", [](QvStr& s, Args const& a) { return Str(s.GetBufferSetLength(N(a[0])) != nullptr); }},
     {"MakeReverse", [](QvStr& s, Args const&) { return s.MakeReverse(), ""s; }},
     {"MakeUpper", [](QvStr& s, Args const&) { return s.MakeUpper(), ""s; }},
     {"MakeLower", [](QvStr& s, Args const&) { return s.MakeLower(), ""s; }},
-    {"Replace", [](QvStr& s, Args const& a) { return Str(s.Replace(Text(a[0]), Text(a[1]))); }},
-    {"ReplaceChar", [](QvStr& s, Args const& a) { return Str(s.Replace(a[0][0], a[1][0])); }},
-    {"Remove", [](QvStr& s, Args const& a) { return Str(s.Remove(Text(a[0]))); }},
-    {"RemoveChar", [](QvStr& s, Args const& a) { return Str(s.Remove(a[0][0])); }},
+    {"Replace", [](QvStr& s, Args const& a) { return Str(IsChar(a[0]) ? s.Replace(a[0][1], a[1][1]) : s.Replace(Text(a[0]), Text(a[1]))); }},
+    {"Remove", [](QvStr& s, Args const& a) { return Str(IsChar(a[0]) ? s.Remove(a[0][1]) : s.Remove(Text(a[0]))); }},
     {"Equals", [](QvStr& s, Args const& a) { return Str(s == Text(a[0])) + Str(s != Text(a[0])); }},
     {"CompareNoCase", [](QvStr& s, Args const& a) { int o = s.CompareNoCase(Text(a[0])); return Str((o > 0) - (o < 0)); }},
     {"Match", [](QvStr& s, Args const& a) { return Str(s.Match(a[0].c_str(), a[1].c_str())); }},

@@ -43,10 +43,10 @@ inline std::vector<std::vector<std::string>> readRows(std::string const& name) {
         std::istringstream words(line);
         rows.emplace_back();
         while (words >> field) {
-            for (std::size_t i = 0; (i = field.find('\\', i)) != std::string::npos; ++i) {
-                std::size_t const escape = std::string("0strn\\").find(field.at(i + 1));
-                field.replace(i, 2, 1, std::string("\0 \t\r\n\\", 6).at(escape));
-            }
+            for (std::size_t i = 0; (i = field.find('\\', i)) != std::string::npos; ++i)
+                field.replace(
+                    i, 2, 1,
+                    std::string("\0 \t\r\n\\", 6).at(std::string("0strn\\").find(field.at(i + 1))));
             rows.back().push_back(field == "\"\"" ? "" : field);
         }
     }

@@ -22,6 +22,5 @@ int main(int argc, char** argv) {
                                    bytes.size());
             ++count;
         }
-    std::printf("%zu inputs replayed\n", count);
-    return count == 0;
+    return std::printf("%zu inputs replayed\n", count) < 0 || count == 0;
 }
