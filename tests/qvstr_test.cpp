@@ -20,40 +20,54 @@ namespace {
 
 using testutil::bytes;
 
-// The arguments of an operation: "(null)" is the null pointer as a text, 'c' the character c.
+// The arguments of an operation: "(null)" is the null pointer as a text.
 using Args = std::vector<std::string>;
 auto const Text = [](std::string const& arg) { return arg == "(null)" ? nullptr : arg.c_str(); };
-auto const IsChar = [](std::string const& arg) {
-    return arg.size() == 3 && arg[0] == '\'' && arg[2] == '\'';
-};
 auto const N = [](std::string const& arg) { return std::stoul(arg); };
 auto const Str = [](auto value) { return std::to_string(value); };
 
+// NumericParse into 16 bytes set to a5: its result, ":" and the 16 bytes.
+std::string Parse(QvStr const& s, char type) {
+    unsigned char bytes[16];
+    std::memset(bytes, 0xA5, sizeof bytes);
+    bool const ok = s.NumericParse(bytes, type);
+    return Str(ok) + ":" + testutil::toHex(bytes, sizeof bytes);
+}
+
 // The operations of data/qvstr_ops.txt: each gives its result as a text.
+#define OP(name, result)                                                                     \
+    {                                                                                        \
+        name, [](QvStr& s, [[maybe_unused]] Args const& a) -> std::string { return result; } \
+    }
 std::map<std::string, std::function<std::string(QvStr&, Args const&)>> const kOps = {
     // clang-format off
-    {"At", [](QvStr& s, Args const& a) { return std::string(1, std::as_const(s)[N(a[0])]); }},
-    {"Mid", [](QvStr& s, Args const& a) { return bytes(a.size() == 1 ? s.Mid(N(a[0])) : s.Mid(N(a[0]), N(a[1]))); }},
-    {"Left", [](QvStr& s, Args const& a) { return bytes(s.Left(N(a[0]))); }},
-    {"Right", [](QvStr& s, Args const& a) { return bytes(s.Right(N(a[0]))); }},
-    {"SpanIncluding", [](QvStr& s, Args const& a) { return bytes(s.SpanIncluding(Text(a[0]))); }},
-    {"SpanExcluding", [](QvStr& s, Args const& a) { return bytes(s.SpanExcluding(Text(a[0]))); }},
-    {"Find", [](QvStr& s, Args const& a) { return Str(IsChar(a[0]) ? (a.size() == 1 ? s.Find(a[0][1]) : s.Find(a[0][1], N(a[1]))) : (a.size() == 1 ? s.Find(Text(a[0])) : s.Find(Text(a[0]), N(a[1])))); }},
-    {"ReverseFind", [](QvStr& s, Args const& a) { return Str(s.ReverseFind(a[0][0])); }},
-    {"Insert", [](QvStr& s, Args const& a) { return Str(IsChar(a[1]) ? s.Insert(N(a[0]), a[1][1]) : s.Insert(N(a[0]), Text(a[1]))); }},
-    {"Delete", [](QvStr& s, Args const& a) { return Str(s.Delete(N(a[0]), N(a[1]))); }},
-    {"GetBufferSetLength", [](QvStr& s, Args const& a) { return Str(s.GetBufferSetLength(N(a[0])) != nullptr); }},
-    {"MakeReverse", [](QvStr& s, Args const&) { return s.MakeReverse(), ""s; }},
-    {"MakeUpper", [](QvStr& s, Args const&) { return s.MakeUpper(), ""s; }},
-    {"MakeLower", [](QvStr& s, Args const&) { return s.MakeLower(), ""s; }},
-    {"Replace", [](QvStr& s, Args const& a) { return Str(IsChar(a[0]) ? s.Replace(a[0][1], a[1][1]) : s.Replace(Text(a[0]), Text(a[1]))); }},
-    {"Remove", [](QvStr& s, Args const& a) { return Str(IsChar(a[0]) ? s.Remove(a[0][1]) : s.Remove(Text(a[0]))); }},
-    {"Equals", [](QvStr& s, Args const& a) { return Str(s == Text(a[0])) + Str(s != Text(a[0])); }},
-    {"CompareNoCase", [](QvStr& s, Args const& a) { int o = s.CompareNoCase(Text(a[0])); return Str((o > 0) - (o < 0)); }},
-    {"Match", [](QvStr& s, Args const& a) { return Str(s.Match(a[0].c_str(), a[1].c_str())); }},
-    {"Parse", [](QvStr& s, Args const& a) { unsigned char d[16]; std::memset(d, 0xA5, 16); return Str(s.NumericParse(d, a[0][0])) + ":" + testutil::toHex(d, 16); }},
+    OP("At", std::string(1, std::as_const(s)[N(a[0])])),
+    OP("Mid", bytes(a.size() == 1 ? s.Mid(N(a[0])) : s.Mid(N(a[0]), N(a[1])))),
+    OP("Left", bytes(s.Left(N(a[0])))),
+    OP("Right", bytes(s.Right(N(a[0])))),
+    OP("SpanIncluding", bytes(s.SpanIncluding(Text(a[0])))),
+    OP("SpanExcluding", bytes(s.SpanExcluding(Text(a[0])))),
+    OP("Find", Str(a.size() == 1 ? s.Find(Text(a[0])) : s.Find(Text(a[0]), N(a[1])))),
+    OP("FindChar", Str(a.size() == 1 ? s.Find(a[0][0]) : s.Find(a[0][0], N(a[1])))),
+    OP("ReverseFind", Str(s.ReverseFind(a[0][0]))),
+    OP("Insert", Str(s.Insert(N(a[0]), Text(a[1])))),
+    OP("InsertChar", Str(s.Insert(N(a[0]), a[1][0]))),
+    OP("Delete", Str(s.Delete(N(a[0]), N(a[1])))),
+    OP("GetBufferSetLength", Str(s.GetBufferSetLength(N(a[0])) != nullptr)),
+    OP("MakeReverse", (s.MakeReverse(), "")),
+    OP("MakeUpper", (s.MakeUpper(), "")),
+    OP("MakeLower", (s.MakeLower(), "")),
+    OP("Replace", Str(s.Replace(Text(a[0]), Text(a[1])))),
+    OP("ReplaceChar", Str(s.Replace(a[0][0], a[1][0]))),
+    OP("Remove", Str(s.Remove(Text(a[0])))),
+    OP("RemoveChar", Str(s.Remove(a[0][0]))),
+    OP("Equals", Str(s == Text(a[0])) + Str(s != Text(a[0]))),
+    OP("CompareNoCase", Str((s.CompareNoCase(Text(a[0])) > 0) - (s.CompareNoCase(Text(a[0])) < 0))),
+    OP("Match", Str(s.Match(a[0].c_str(), a[1].c_str()))),
+    OP("Parse", Parse(s, a[0][0])),
     // clang-format on
 };
+#undef OP
 
 }  // namespace
 
