@@ -18,12 +18,6 @@ inline std::string toHex(void const* data, std::size_t size) {
     return s;
 }
 
-// Every character of a QvStr's length, NULs inside it included.
-template <class Str>
-std::string bytes(Str const& s) {
-    return std::string(static_cast<char const*>(s), s.GetLength());
-}
-
 // Bytes (131 i + 7) mod 256: messages whose digests were taken with md5sum and rhash.
 inline std::string patternMessage(std::size_t size) {
     std::string s(size, '\0');
