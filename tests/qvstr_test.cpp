@@ -59,12 +59,10 @@ std::string Parse(QvStr const& s, char type) {
 }
 
 // The operations of data/qvstr_ops.txt: each gives its result as a text.
-#define OP(name, result)                                                                     \
-    {                                                                                        \
-        name, [](QvStr& s, [[maybe_unused]] Args const& a) -> std::string { return result; } \
-    }
+// clang-format off
+#define OP(name, result) \
+    {name, [](QvStr& s, [[maybe_unused]] Args const& a) -> std::string { return result; }}
 std::map<std::string, std::function<std::string(QvStr&, Args const&)>> const kOps = {
-    // clang-format off
     OP("Assign", (s = Text(a[0]), "")),
     OP("AssignCounted", (s = QvStr(a[0].data(), a[0].size()), "")),
     OP("AssignTail", (s = s.GetChar() + N(a[0]), "")),
