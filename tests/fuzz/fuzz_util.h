@@ -2,6 +2,7 @@
 // failed test to the replay driver), and the run of the list targets.
 #pragma once
 
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,7 +18,7 @@ namespace fuzz {
 
 // Calls work with the name of a temporary file holding the input, inside tests/data/fuzz_tree
 // (abc.txt, empty, b.bin, sub/c.txt), the current directory again afterwards; false when work
-// threw a std::exception.
+// threw a std::exception. A crash inside leaves libFuzzer in that directory (see CMakeLists.txt).
 template <class Work>
 bool InTree(void const* data, std::size_t size, Work const& work) {
     std::FILE* list = std::tmpfile();
