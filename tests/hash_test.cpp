@@ -53,19 +53,22 @@ protected:
     Factory f{createHashFactory(HashFileChecker::Alg(GetParam()))};
 };
 
-// Pieces of one size (0: random sizes below 150, empty ones among them), or with a null pointer
-// and a size after each piece (no data). A copy finalized after each piece gives the digest so
-// far and leaves the calculator running.
+// How a message is cut for Update: pieces of one size (0: random sizes below 150, empty ones
+// among them), and whether each piece is followed by a null pointer with a size (no data).
+std::pair<std::size_t, bool> const kSplits[] = {
+    {1, false}, {63, false}, {65, false}, {0, false}, {7, true}};
+
+// A copy finalized after each piece gives the digest so far and leaves the calculator running.
 TEST_P(EveryAlgorithm, AnyPiecesGiveTheDigestOfTheirConcatenation) {
     std::mt19937 rng(42);
     for (std::size_t size : {0, 1, 31, 32, 33, 63, 64, 65, 127, 129, 1000, 4099}) {
         std::string const m = testutil::patternMessage(size);
-        for (std::size_t split : {1, 63, 65, 0, 7}) {
+        for (auto const& [split, nulls] : kSplits) {
             std::unique_ptr<IHash_Calc> calc(f->createHashCalc());
             for (std::size_t pos = 0, piece; pos < size; pos += piece) {
                 piece = std::min(split ? split : rng() % 150, size - pos);
                 calc->Update(m.data() + pos, piece);
-                if (split == 7) calc->Update(nullptr, 64);
+                if (nulls) calc->Update(nullptr, 64);
                 ASSERT_EQ(hex(f->createHash(*calc, false)),
                           hex(f->createHash(m.data(), pos + piece)));
             }
