@@ -22,6 +22,7 @@ set(ICV_PUBLIC_HEADERS
   checker/hashfile_checker.h
   util/qvstr.h
   algorithms/_md5.h
+  algorithms/block_buffer.h
   algorithms/digest_bytes.h
   algorithms/gost3411.h
   algorithms/gost34_11_2012.h

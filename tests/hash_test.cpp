@@ -1,212 +1,106 @@
+// The three algorithms against reference digests, and the framework that names them.
 #include "hash/hash.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <random>
-#include <string>
-#include <typeinfo>
 
 #include "test_util.h"
 
 namespace {
 
-using FactoryPtr = std::unique_ptr<IHashFactory>;
-using HashPtr = std::unique_ptr<IHash>;
-using CalcPtr = std::unique_ptr<IHash_Calc>;
+using Factory = std::unique_ptr<IHashFactory>;
 
-FactoryPtr factory(HashFileChecker::Alg alg) {
-    return FactoryPtr(createHashFactory(alg));
+// The lower-case text of a digest, which is then freed.
+std::string hex(IHash* digest, bool withTag = false) {
+    return std::unique_ptr<IHash>(digest)->ToStr(false, withTag);
 }
 
-std::string const kAbcMd5 = "900150983cd24fb0d6963f7d28e17f72";
-
-TEST(HashText, ToStrGivesDigitsInEitherCaseWithOrWithoutTag) {
-    auto f = factory(HashFileChecker::MD5);
-    HashPtr h(f->createHash("abc", 3));
-    EXPECT_EQ(h->ToStr(false, false), kAbcMd5);
-    EXPECT_EQ(h->ToStr(true, false), "900150983CD24FB0D6963F7D28E17F72");
-    EXPECT_EQ(h->ToStr(false, true), "#MD5:" + kAbcMd5);
-    EXPECT_EQ(h->ToStr(true, true), "#MD5:900150983CD24FB0D6963F7D28E17F72");
-    EXPECT_EQ(h->ToStr(false, true), h->ToStr(false, true));
+// The message a row of digest_vectors.txt describes, from its third field on.
+std::string message(std::vector<std::string> const& row) {
+    std::string const &kind = row[2], &arg = row[3];
+    if (kind == "text") return arg;
+    if (kind == "repeat") return std::string(std::stoul(arg), row[4][0]);
+    if (kind == "pattern") return testutil::patternMessage(std::stoul(arg));
+    std::string bytes;  // a number: its bytes, least significant first
+    for (std::size_t i = arg.size(); i >= 2; i -= 2)
+        bytes += char(std::stoi(arg.substr(i - 2, 2), nullptr, 16));
+    return bytes;
 }
 
-TEST(HashText, CheckAcceptsExactlyOneCaseWithEitherTagForm) {
-    auto f = factory(HashFileChecker::MD5);
-    HashPtr h(f->createHash("abc", 3));
-    std::string const upper = "900150983CD24FB0D6963F7D28E17F72";
-    struct {
-        std::string text;
-        bool lower, upper;
-    } const cases[] = {
-        {kAbcMd5, true, false},
-        {"#MD5:" + kAbcMd5, true, false},
-        {"$MD5:" + kAbcMd5, true, false},
-        {upper, false, true},
-        {"$MD5:" + upper, false, true},
-        {"", false, false},
-        {"#MD5:", false, false},
-        {"#MD5" + kAbcMd5, false, false},                 // tag without its colon
-        {"#md5:" + kAbcMd5, false, false},                // tag in lower case
-        {"#GOST3411_256_2012:" + kAbcMd5, false, false},  // another algorithm's tag
-        {"#MD5:" + kAbcMd5 + "\n", false, false},
-        {"#MD5:" + kAbcMd5 + " ", false, false},
-        {"#MD5:" + kAbcMd5 + "\r", false, false},
-        {kAbcMd5.substr(0, 31), false, false},
-        {"900150983cd24fb0D6963F7D28E17F72", false, false},  // mixed case
-        {"MD5:" + kAbcMd5, false, false},                    // compared whole, untagged
-        {"#" + kAbcMd5, false, false},
-        {kAbcMd5 + std::string(1, '\0') + "tail", true, false},  // the text ends at its NUL
-    };
-    for (auto const& c : cases) {
-        EXPECT_EQ(h->Check(c.text, false), c.lower) << '"' << c.text << '"';
-        EXPECT_EQ(h->Check(c.text, true), c.upper) << '"' << c.text << '"';
+TEST(Digests, ReproduceTheReferenceVectors) {
+    auto const rows = testutil::readRows("digest_vectors.txt");
+    for (auto const& row : rows) {
+        std::string const m = message(row);
+        char text[65];
+        unsigned char bytes[64];
+        if (Factory f{createHashFactory(row[0])}) {
+            EXPECT_EQ(hex(f->createHash(m.data(), m.size())), row[1]) << row[0] << " " << row[3];
+        } else if (row[0] == "gost94-text") {
+            EXPECT_STREQ(HashGOST3411::calc(m.c_str(), text), row[1].c_str()) << row[3];
+        } else {  // gost2012-N: the one-shot function
+            gost_34_11_2012(m.data(), m.size(), bytes, std::stoi(row[0].substr(9)));
+            EXPECT_EQ(testutil::toHex(bytes, row[1].size() / 2), row[1]) << row[0] << " " << row[3];
+        }
     }
+    EXPECT_EQ(rows.size(), 51u);
 }
 
-TEST(HashText, GostDigestAcceptsDollarTagAndRefusesTheOtherGostTag) {
-    auto f = factory(HashFileChecker::GOST_3411_2012);
-    HashPtr h(f->createHash("", 0));
-    std::string const digits = "3f539a213e97c802cc229d474c6aa32a825a360b2a933a949fd925208d9ce1bb";
-    EXPECT_TRUE(h->Check("$GOST3411_256_2012:" + digits, false));
-    EXPECT_FALSE(h->Check("#GOST3411_RFC4357:" + digits, false));
-    EXPECT_EQ(h->ToStr(false, true), "#GOST3411_256_2012:" + digits);
-}
-
-TEST(HashText, DigestSizeAndBytesFollowTheAlgorithm) {
-    struct {
-        HashFileChecker::Alg alg;
-        unsigned size;
-    } const cases[] = {{HashFileChecker::MD5, 16},
-                       {HashFileChecker::GOST_RFC4357, 32},
-                       {HashFileChecker::GOST_3411_2012, 32}};
-    for (auto const& c : cases) {
-        auto f = factory(c.alg);
-        HashPtr h(f->createHash("abc", 3));
-        EXPECT_EQ(h->GetHashSize(), c.size);
-        EXPECT_EQ(testutil::toHex(h->Digest(), c.size), h->ToStr(false, false));
-    }
-}
-
-TEST(HashFactory, AlgorithmNumbersSelectTheirFactoriesAndOthersNone) {
-    EXPECT_EQ(
-        HashPtr(factory(HashFileChecker::GOST_RFC4357)->createHash("", 0))->ToStr(false, true),
-        "#GOST3411_RFC4357:981e5f3ca30c841487830f84fb433e13ac1101569b9c13584ac483234cd656c0");
-    EXPECT_EQ(HashPtr(factory(HashFileChecker::MD5)->createHash("", 0))->ToStr(false, true),
-              "#MD5:d41d8cd98f00b204e9800998ecf8427e");
-    EXPECT_EQ(
-        HashPtr(factory(HashFileChecker::GOST_3411_2012)->createHash("", 0))->ToStr(false, true),
-        "#GOST3411_256_2012:3f539a213e97c802cc229d474c6aa32a825a360b2a933a949fd925208d9ce1bb");
-    EXPECT_EQ(createHashFactory(static_cast<HashFileChecker::Alg>(3)), nullptr);
-    EXPECT_EQ(createHashFactory(static_cast<HashFileChecker::Alg>(-1)), nullptr);
-}
-
-// The tag a factory writes, or "" for no factory.
-std::string tagFor(std::string const& text) {
-    FactoryPtr f(createHashFactory(text));
-    if (!f) return "";
-    std::string s = HashPtr(f->createHash("", 0))->ToStr(false, true);
-    return s.substr(0, s.find(':') + 1);
-}
-
-TEST(HashFactory, StoredTextSelectsByTagOrUntaggedLength) {
-    std::string const d32(32, '0'), d64(64, 'f');
-    struct {
-        std::string text;
-        char const* tag;
-    } const cases[] = {
-        {"#MD5:", "#MD5:"},
-        {"$MD5:anything", "#MD5:"},
-        {"#GOST3411_RFC4357:" + d64, "#GOST3411_RFC4357:"},
-        {"$GOST3411_RFC4357:", "#GOST3411_RFC4357:"},
-        {"#GOST3411_RFC4357", ""},  // no colon, begins with '#'
-        {"#GOST3411_256_2012:" + d64, "#GOST3411_256_2012:"},
-        {"$GOST3411_256_2012:" + d64, "#GOST3411_256_2012:"},
-        {"#GOST3411_256_2012", ""},
-        {"#gost3411_256_2012:" + d64, ""},
-        {"#md5:" + d32, ""},
-        {"", ""},
-        {"#", ""},
-        {"a", ""},
-        {"abcd", ""},
-        {d32, "#MD5:"},
-        {std::string(32, 'z'), "#MD5:"},  // any 32 characters, digits or not
-        {d64, "#GOST3411_256_2012:"},
-        {std::string(33, '0'), ""},
-        {std::string(63, '0'), ""},
-        {"#" + std::string(31, '0'), ""},
-    };
-    for (auto const& c : cases) EXPECT_EQ(tagFor(c.text), c.tag) << '"' << c.text << '"';
-}
-
-TEST(HashFactory, CalculatorOfAnotherAlgorithmIsRefusedWithBadCast) {
-    auto md5 = factory(HashFileChecker::MD5);
-    auto gost = factory(HashFileChecker::GOST_3411_2012);
-    CalcPtr calc(gost->createHashCalc());
-    calc->Update("abc", 3);
-    EXPECT_THROW(HashPtr(md5->createHash(*calc, true)), std::bad_cast);
-    // The refused calculator is untouched.
-    EXPECT_EQ(HashPtr(gost->createHash(*calc, true))->ToStr(false, false),
-              HashPtr(gost->createHash("abc", 3))->ToStr(false, false));
-}
-
-// Properties every algorithm must have, run for all three.
-class EveryAlgorithm : public ::testing::TestWithParam<HashFileChecker::Alg> {
+// Run for each algorithm number.
+class EveryAlgorithm : public ::testing::TestWithParam<int> {
 protected:
-    FactoryPtr f = factory(GetParam());
-    std::string digestOf(std::string const& m) const {
-        return HashPtr(f->createHash(m.data(), m.size()))->ToStr(false, false);
-    }
+    Factory f{createHashFactory(HashFileChecker::Alg(GetParam()))};
 };
 
-TEST_P(EveryAlgorithm, AnySplitIntoUpdatesGivesTheOneShotDigest) {
+// How a message is cut for Update: pieces of one size (0: random sizes below 150, empty ones
+// among them), and whether each piece is followed by a null pointer with a size (no data).
+std::pair<std::size_t, bool> const kSplits[] = {
+    {1, false}, {63, false}, {65, false}, {0, false}, {7, true}};
+
+// A copy finalized after each piece gives the digest so far and leaves the calculator running.
+TEST_P(EveryAlgorithm, AnyPiecesGiveTheDigestOfTheirConcatenation) {
     std::mt19937 rng(42);
-    for (std::size_t size : {0, 1, 31, 32, 33, 63, 64, 65, 127, 129, 200, 1000, 4099}) {
+    for (std::size_t size : {0, 1, 31, 32, 33, 63, 64, 65, 127, 129, 1000, 4099}) {
         std::string const m = testutil::patternMessage(size);
-        std::string const expected = digestOf(m);
-        // Single bytes, alternating 63/65 pieces, and random pieces with empty ones.
-        for (int mode = 0; mode < 3; ++mode) {
-            CalcPtr calc(f->createHashCalc());
-            std::size_t pos = 0, n = 0;
-            while (pos < size) {
-                std::size_t piece = mode == 0 ? 1 : mode == 1 ? (n++ % 2 ? 65 : 63) : rng() % 150;
-                piece = std::min(piece, size - pos);
+        for (auto const& [split, nulls] : kSplits) {
+            std::unique_ptr<IHash_Calc> calc(f->createHashCalc());
+            for (std::size_t pos = 0, piece; pos < size; pos += piece) {
+                piece = std::min(split ? split : rng() % 150, size - pos);
                 calc->Update(m.data() + pos, piece);
-                pos += piece;
+                if (nulls) calc->Update(nullptr, 64);
+                ASSERT_EQ(hex(f->createHash(*calc, false)),
+                          hex(f->createHash(m.data(), pos + piece)));
             }
-            EXPECT_EQ(HashPtr(f->createHash(*calc, true))->ToStr(false, false), expected)
-                << size << " bytes, mode " << mode;
+            EXPECT_EQ(hex(f->createHash(*calc, true)), hex(f->createHash(m.data(), size)))
+                << size << " in " << split;
         }
     }
 }
 
-TEST_P(EveryAlgorithm, DigestOfACopyLeavesTheCalculatorRunning) {
-    CalcPtr calc(f->createHashCalc());
-    calc->Update("abc", 3);
-    HashPtr first(f->createHash(*calc, false)), second(f->createHash(*calc, false));
-    EXPECT_EQ(first->ToStr(false, false), digestOf("abc"));
-    EXPECT_EQ(second->ToStr(false, false), digestOf("abc"));
-    calc->Update("def", 3);
-    EXPECT_EQ(HashPtr(f->createHash(*calc, true))->ToStr(false, false), digestOf("abcdef"));
-}
+INSTANTIATE_TEST_SUITE_P(Hash, EveryAlgorithm, ::testing::Range(0, 3));
 
-TEST_P(EveryAlgorithm, DigestCheckRefusesOtherCaseLongerAndShorterTexts) {
-    HashPtr h(f->createHash("abc", 3));
-    std::string const lower = h->ToStr(false, false), upper = h->ToStr(true, false);
-    EXPECT_TRUE(h->Check(lower, false));
-    EXPECT_TRUE(h->Check(upper, true));
-    EXPECT_FALSE(h->Check(upper, false));
-    EXPECT_FALSE(h->Check(lower, true));
-    EXPECT_FALSE(h->Check(lower + "0", false));
-    EXPECT_FALSE(h->Check(lower.substr(0, lower.size() - 1), false));
-    // A wrong last digit is noticed.
-    std::string wrong = lower;
-    wrong.back() = wrong.back() == '0' ? '1' : '0';
-    EXPECT_FALSE(h->Check(wrong, false));
+// Check of the MD5 digest of "abc", the tag of the algorithm a stored text selects, and the
+// factory's choices by number.
+TEST(HashText, CheckAndFactoryChoiceFollowTheTable) {
+    Factory const md5(createHashFactory(HashFileChecker::MD5));  // outlives its digests
+    std::unique_ptr<IHash> const abc(md5->createHash("abc", 3));
+    EXPECT_EQ(testutil::toHex(abc->Digest(), abc->GetHashSize()), abc->ToStr(false, false));
+    for (auto const& row : testutil::readRows("digest_texts.txt")) {
+        if (row[0] == "check") {
+            EXPECT_EQ(abc->Check(row[1], false), row[2][0] == '1') << row[1];
+            EXPECT_EQ(abc->Check(row[1], true), row[2][1] == '1') << row[1];
+            continue;
+        }
+        Factory const f(createHashFactory(row[1]));
+        std::string const tagged = f ? hex(f->createHash("", 0), true) : "";
+        EXPECT_EQ(tagged.substr(0, tagged.find(':') + 1), row[2]) << row[1];
+    }
+    EXPECT_EQ(createHashFactory(HashFileChecker::Alg(3)), nullptr);
+    EXPECT_EQ(createHashFactory(HashFileChecker::Alg(-1)), nullptr);
+    Factory const gost(createHashFactory(HashFileChecker::GOST_3411_2012));
+    std::unique_ptr<IHash_Calc> other(gost->createHashCalc());  // refused by another algorithm
+    EXPECT_THROW(hex(md5->createHash(*other, true)), std::bad_cast);
 }
-
-INSTANTIATE_TEST_SUITE_P(Hash, EveryAlgorithm,
-                         ::testing::Values(HashFileChecker::GOST_RFC4357, HashFileChecker::MD5,
-                                           HashFileChecker::GOST_3411_2012));
 
 }  // namespace

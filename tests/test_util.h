@@ -2,41 +2,49 @@
 #pragma once
 
 #include <cstddef>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace testutil {
 
 inline std::string toHex(void const* data, std::size_t size) {
-    static char const digits[] = "0123456789abcdef";
     auto const* p = static_cast<unsigned char const*>(data);
     std::string s;
-    for (std::size_t i = 0; i < size; ++i) {
-        s += digits[p[i] >> 4];
-        s += digits[p[i] & 15];
-    }
+    for (std::size_t i = 0; i < size; ++i)
+        s += {"0123456789abcdef"[p[i] >> 4], "0123456789abcdef"[p[i] & 15]};
     return s;
 }
 
-inline std::vector<unsigned char> fromHex(std::string const& hex) {
-    std::vector<unsigned char> bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes.push_back(static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return bytes;
-}
-
-// A number written most significant digit first, as little-endian bytes.
-inline std::vector<unsigned char> fromHexNumber(std::string const& hex) {
-    auto bytes = fromHex(hex);
-    return std::vector<unsigned char>(bytes.rbegin(), bytes.rend());
-}
-
-// Bytes (131 i + 7) mod 256: the messages whose digests were taken with
-// md5sum and rhash as independent references.
+// Bytes (131 i + 7) mod 256: messages whose digests were taken with md5sum and rhash.
 inline std::string patternMessage(std::size_t size) {
     std::string s(size, '\0');
     for (std::size_t i = 0; i < size; ++i) s[i] = static_cast<char>((i * 131 + 7) & 255);
     return s;
+}
+
+// The rows of a table under tests/data: fields separated by blanks, lines starting with '#'
+// skipped. In a field, "" is the empty text and \s \t \r \n \0 \\ stand for a space, a tab, a
+// carriage return, a line feed, a NUL and a backslash.
+inline std::vector<std::vector<std::string>> readRows(std::string const& name) {
+    std::ifstream in(ICV_TEST_DATA_DIR "/" + name);
+    if (!in) throw std::runtime_error("cannot read " + name);
+    std::vector<std::vector<std::string>> rows;
+    for (std::string line, field; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream words(line);
+        rows.emplace_back();
+        while (words >> field) {
+            for (std::size_t i = 0; (i = field.find('\\', i)) != std::string::npos; ++i)
+                field.replace(
+                    i, 2, 1,
+                    std::string("\0 \t\r\n\\", 6).at(std::string("0strn\\").find(field.at(i + 1))));
+            rows.back().push_back(field == "\"\"" ? "" : field);
+        }
+    }
+    return rows;
 }
 
 }  // namespace testutil

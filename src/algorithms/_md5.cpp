@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "algorithms/byte_order.h"
+
 namespace {
 
 unsigned char const PADDING[64] = {0x80};
@@ -124,8 +126,7 @@ void transform(std::uint32_t state[4], unsigned char const* block) {
 }  // namespace
 
 void HashMD5_Calc::Reset() {
-    std::memset(buffer_, 0, sizeof buffer_);
-    count_[0] = count_[1] = 0;
+    buffer_.Reset();
     state_[0] = 0x67452301;
     state_[1] = 0xefcdab89;
     state_[2] = 0x98badcfe;
@@ -133,37 +134,15 @@ void HashMD5_Calc::Reset() {
 }
 
 void HashMD5_Calc::Update(void const* data, unsigned long size) {
-    if (data == nullptr) return;
-    auto const* in = static_cast<unsigned char const*>(data);
-    unsigned int used = (count_[0] >> 3) & 63;
-
-    // 64-bit bit count, kept as two words.
-    std::uint64_t bits = std::uint64_t(size) << 3;
-    std::uint32_t low = count_[0] + static_cast<std::uint32_t>(bits);
-    count_[1] += static_cast<std::uint32_t>(bits >> 32) + (low < count_[0] ? 1 : 0);
-    count_[0] = low;
-
-    // Complete a partly filled block first.
-    if (used != 0) {
-        unsigned long take = 64 - used;
-        if (size < take) {
-            std::memcpy(buffer_ + used, in, size);
-            return;
-        }
-        std::memcpy(buffer_ + used, in, take);
-        transform(state_, buffer_);
-        in += take;
-        size -= take;
-    }
-    // Whole blocks straight from the caller's memory.
-    for (; size >= 64; in += 64, size -= 64) transform(state_, in);
-    if (size != 0) std::memcpy(buffer_, in, size);
+    buffer_.Add(data, size, [this](unsigned char const* block, unsigned long blocks) {
+        for (; blocks != 0; --blocks, block += 64) transform(state_, block);
+    });
 }
 
 void HashMD5_Calc::FinalizeHash(HashMD5& out) {
     unsigned char length[8];
-    uint32ToByte(length, count_, 8);
-    unsigned int used = (count_[0] >> 3) & 63;
+    store64le(length, buffer_.Total() * 8);  // message bits modulo 2^64
+    unsigned int used = buffer_.Used();
     unsigned int padding = used < 56 ? 56 - used : 120 - used;
     Update(PADDING, padding);
     Update(length, 8);

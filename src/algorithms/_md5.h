@@ -3,22 +3,22 @@
 
 #include <cstdint>
 
+#include "algorithms/block_buffer.h"
 #include "algorithms/digest_bytes.h"
 
 class HashMD5;
 
 class HashMD5_Calc {
 public:
-    // Empty message: buffer and bit count cleared, chaining value set.
+    // Empty message: no bytes pending, chaining value set.
     void Reset();
-    // Appends size bytes; a null data pointer is ignored whatever the size.
+    // Appends size bytes; a null data pointer is no data (see BlockBuffer).
     void Update(void const* data, unsigned long size);
     // Pads, appends the bit count and writes the digest; the calculator is spent.
     void FinalizeHash(HashMD5& out);
 
 private:
-    unsigned char buffer_[64];
-    std::uint32_t count_[2];  // message bits, low word first
+    BlockBuffer<64> buffer_;
     std::uint32_t state_[4];  // A, B, C, D
 };
 

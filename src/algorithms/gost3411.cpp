@@ -153,9 +153,7 @@ void HashGOST3411_Calc::Reset() {
     std::call_once(sqFilled, fillSQ);
     std::memset(h_, 0, sizeof h_);
     std::memset(sigma_, 0, sizeof sigma_);
-    byteCount_ = 0;
-    std::memset(pending_, 0, sizeof pending_);
-    pendingLen_ = 0;
+    buffer_.Reset();
 }
 
 void HashGOST3411_Calc::ProcessBlocks(unsigned char const* data, unsigned long blocks) {
@@ -168,44 +166,20 @@ void HashGOST3411_Calc::ProcessBlocks(unsigned char const* data, unsigned long b
 }
 
 void HashGOST3411_Calc::Update(void const* data, unsigned long size) {
-    if (data == nullptr) return;
-    auto const* in = static_cast<unsigned char const*>(data);
-    byteCount_ += size;
-
-    // Complete a partly filled block first.
-    if (pendingLen_ != 0) {
-        unsigned long take = 32 - pendingLen_;
-        if (size < take) {
-            std::memcpy(pending_ + pendingLen_, in, size);
-            pendingLen_ += static_cast<unsigned int>(size);
-            return;
-        }
-        std::memcpy(pending_ + pendingLen_, in, take);
-        ProcessBlocks(pending_, 1);
-        pendingLen_ = 0;
-        in += take;
-        size -= take;
-    }
-    // Whole blocks straight from the caller's memory.
-    ProcessBlocks(in, size / 32);
-    in += size / 32 * 32;
-    size %= 32;
-    if (size != 0) {
-        std::memcpy(pending_, in, size);
-        pendingLen_ = static_cast<unsigned int>(size);
-    }
+    buffer_.Add(data, size, [this](unsigned char const* block, unsigned long blocks) {
+        ProcessBlocks(block, blocks);
+    });
 }
 
 void HashGOST3411_Calc::FinalizeHash(HashGOST3411& out) {
     // Zero-padded last block, if any bytes are pending.
-    if (pendingLen_ != 0) {
-        std::memset(pending_ + pendingLen_, 0, 32 - pendingLen_);
-        ProcessBlocks(pending_, 1);
-        pendingLen_ = 0;
+    if (unsigned const used = buffer_.Used()) {
+        std::memset(buffer_.Pending() + used, 0, 32 - used);
+        ProcessBlocks(buffer_.Pending(), 1);
     }
     // Length block: message bits, modulo 2^64, as a 256-bit number.
     unsigned char length[32] = {};
-    store64le(length, byteCount_ * 8);
+    store64le(length, buffer_.Total() * 8);
     unsigned char next[32];
     f(h_, length, next);
     std::memcpy(h_, next, 32);

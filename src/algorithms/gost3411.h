@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "algorithms/block_buffer.h"
 #include "algorithms/digest_bytes.h"
 
 class HashGOST3411;
@@ -12,7 +13,7 @@ class HashGOST3411_Calc {
 public:
     // Empty message; fills the shared substitution table on first use.
     void Reset();
-    // Appends size bytes; a null data pointer is ignored whatever the size.
+    // Appends size bytes; a null data pointer is no data (see BlockBuffer).
     void Update(void const* data, unsigned long size);
     // Pads, folds in length and control sum, writes the digest; the calculator is spent.
     void FinalizeHash(HashGOST3411& out);
@@ -22,9 +23,7 @@ private:
 
     unsigned char h_[32];      // chaining value, least significant byte first
     unsigned char sigma_[32];  // control sum of all blocks, modulo 2^256
-    std::uint64_t byteCount_;
-    unsigned char pending_[32];
-    unsigned int pendingLen_;
+    BlockBuffer<32> buffer_;
 };
 
 class HashGOST3411 : public DigestBytes<32> {

@@ -4,29 +4,9 @@
 #include <cstring>
 
 void Hash_Calc_GOST_34_11_2012::Update(void const* data, unsigned long size) {
-    if (size == 0) return;
-    auto const* in = static_cast<unsigned char const*>(data);
-
-    // Complete a partly filled block first.
-    if (pendingLen_ != 0) {
-        unsigned long take = 64 - pendingLen_;
-        if (size < take) take = size;
-        std::memcpy(pending_ + pendingLen_, in, take);
-        pendingLen_ += take;
-        in += take;
-        size -= take;
-        if (pendingLen_ < 64) return;
-        core_.addPortion(pending_, 64);
-        pendingLen_ = 0;
-    }
-    // Whole blocks straight from the caller's memory, the rest kept pending.
-    core_.addBlocks(in, size / 64);
-    in += size / 64 * 64;
-    size %= 64;
-    if (size != 0) {
-        std::memcpy(pending_, in, size);
-        pendingLen_ = size;
-    }
+    buffer_.Add(data, size, [this](unsigned char const* block, unsigned long blocks) {
+        core_.addBlocks(block, blocks);
+    });
 }
 
 void Hash_Calc_GOST_34_11_2012::UpdatePair(Hash_Calc_GOST_34_11_2012& a, void const* da,
@@ -54,10 +34,7 @@ void Hash_Calc_GOST_34_11_2012::UpdatePair(Hash_Calc_GOST_34_11_2012& a, void co
 }
 
 void Hash_Calc_GOST_34_11_2012::FinalizeHash(Hash_GOST_34_11_2012& out) {
-    if (pendingLen_ != 0) {
-        core_.addPortion(pending_, pendingLen_);
-        pendingLen_ = 0;
-    }
+    core_.addPortion(buffer_.Pending(), buffer_.Used());
     std::memcpy(out.bytes_, core_.getHash(), 32);
 }
 

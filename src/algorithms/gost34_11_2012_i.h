@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "algorithms/block_buffer.h"
 #include "algorithms/digest_bytes.h"
 #include "algorithms/gost34_11_2012.h"
 
@@ -11,8 +12,8 @@ class Hash_GOST_34_11_2012;
 
 class Hash_Calc_GOST_34_11_2012 {
 public:
-    Hash_Calc_GOST_34_11_2012() : core_(256), pendingLen_(0) {}
-    // Appends size bytes; whole blocks go to the core straight from data.
+    Hash_Calc_GOST_34_11_2012() : core_(256) {}
+    // Appends size bytes; a null data pointer is no data (see BlockBuffer).
     void Update(void const* data, unsigned long size);
     // The same as a.Update(da, size) followed by b.Update(db, size); the whole
     // blocks of the two go through the core together (addBlocksPair).
@@ -23,8 +24,7 @@ public:
 
 private:
     GOST34_11_2012 core_;
-    unsigned char pending_[64];
-    std::uint64_t pendingLen_;
+    BlockBuffer<64> buffer_;
 };
 
 class Hash_GOST_34_11_2012 : public DigestBytes<32> {

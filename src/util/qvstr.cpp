@@ -276,10 +276,7 @@ QvStr& QvStr::operator=(char const* text) {
 }
 
 QvStr& QvStr::operator=(QvStr const& other) {
-    if (this == &other) return *this;
-    unsigned long const n = other.GetLength();
-    Adopt(NewText(other.Chars(), n), n);
-    return *this;
+    return *this = other.Chars();  // self-assignment too: the text is copied before it goes
 }
 
 QvStr& QvStr::operator=(char c) {

@@ -23,10 +23,11 @@ public:
     QvStr();
     QvStr(char const* text);  // NOLINT(google-explicit-constructor): reads like a C string
     QvStr(QvStr const& other);
-    explicit QvStr(char c);
-    explicit QvStr(int value);
-    explicit QvStr(unsigned int value);
-    explicit QvStr(double value);
+    // Implicit, like the assignments: QvStr s = 42; holds "42", QvStr s = 0; holds "0".
+    QvStr(char c);              // NOLINT(google-explicit-constructor)
+    QvStr(int value);           // NOLINT(google-explicit-constructor)
+    QvStr(unsigned int value);  // NOLINT(google-explicit-constructor)
+    QvStr(double value);        // NOLINT(google-explicit-constructor)
     // count characters from text, NUL-padded when the text is shorter; count 0 or null text: empty.
     QvStr(char const* text, unsigned long count);
 
@@ -43,6 +44,7 @@ public:
     virtual void VarToString(double value);  // "%.16g" text of the value
 
     QvStr& operator=(char const* text);
+    // The other string's text up to its first NUL, as operator=(char const*) takes it.
     QvStr& operator=(QvStr const& other);
     QvStr& operator=(char c);
     QvStr& operator=(double value);

@@ -48,6 +48,7 @@ sort >"$work/tree.expected" <<EOF
 ./bin/icv_check
 ./bin/icv_writer
 ./include/icv/algorithms/_md5.h
+./include/icv/algorithms/block_buffer.h
 ./include/icv/algorithms/digest_bytes.h
 ./include/icv/algorithms/gost3411.h
 ./include/icv/algorithms/gost34_11_2012.h
