@@ -40,6 +40,10 @@ public:
         if (size % N != 0) std::memcpy(pending_, in + size / N * N, size % N);
     }
 
+    // Counts `count` whole blocks that went to the block function past the
+    // buffer, while no block was unfinished.
+    void Passed(unsigned long count) { total_ += std::uint64_t(count) * N; }
+
     // The bytes of the unfinished block: Used() of them, 0 to N - 1.
     unsigned char* Pending() { return pending_; }
     unsigned Used() const { return static_cast<unsigned>(total_ % N); }

@@ -12,7 +12,7 @@ void Hash_Calc_GOST_34_11_2012::Update(void const* data, unsigned long size) {
 void Hash_Calc_GOST_34_11_2012::UpdatePair(Hash_Calc_GOST_34_11_2012& a, void const* da,
                                            Hash_Calc_GOST_34_11_2012& b, void const* db,
                                            unsigned long size) {
-    if (&a == &b) {
+    if (&a == &b || da == nullptr || db == nullptr) {
         a.Update(da, size);
         a.Update(db, size);
         return;
@@ -22,13 +22,15 @@ void Hash_Calc_GOST_34_11_2012::UpdatePair(Hash_Calc_GOST_34_11_2012& a, void co
     // Each first completes its own pending block, by Update; the whole blocks
     // both then have go through together, and Update takes the rest.
     auto head = [size](Hash_Calc_GOST_34_11_2012 const& c) {
-        return c.pendingLen_ == 0 ? 0 : std::min<unsigned long>(size, 64 - c.pendingLen_);
+        return c.buffer_.Used() == 0 ? 0 : std::min<unsigned long>(size, 64 - c.buffer_.Used());
     };
     unsigned long const headA = head(a), headB = head(b);
     a.Update(pa, headA);
     b.Update(pb, headB);
     unsigned long const blocks = (size - std::max(headA, headB)) / 64;
     GOST34_11_2012::addBlocksPair(a.core_, pa + headA, b.core_, pb + headB, blocks);
+    a.buffer_.Passed(blocks);
+    b.buffer_.Passed(blocks);
     a.Update(pa + headA + 64 * blocks, size - headA - 64 * blocks);
     b.Update(pb + headB + 64 * blocks, size - headB - 64 * blocks);
 }
@@ -52,5 +54,5 @@ void gost_34_11_2012(void const* data, unsigned long size, void* out, int hashSi
     GOST34_11_2012 core(hashSize);
     core.addBlocks(data, size / 64);
     core.addPortion(static_cast<unsigned char const*>(data) + size / 64 * 64, size % 64);
-    std::memcpy(out, core.getHash(), hashSize / 8);
+    std::memcpy(out, core.getHash(), hashSize == 512 ? 64 : 32);
 }
