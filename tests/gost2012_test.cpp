@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include "algorithms/byte_order.h"
 #include "algorithms/gost34_11_2012.h"
 #include "algorithms/gost34_11_2012_const.h"
 #include "algorithms/gost34_11_2012_i.h"
@@ -148,7 +149,7 @@ TEST(Gost2012, DigestOfACopyLeavesTheCalculatorRunning) {
 UInt512 toUInt512(std::string const& hexNumber) {
     auto bytes = fromHexNumber(hexNumber);
     UInt512 v;
-    std::memcpy(v.w, bytes.data(), 64);
+    for (int i = 0; i < 8; ++i) v.w[i] = load64le(bytes.data() + 8 * i);
     return v;
 }
 
