@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "algorithms/digest_bytes.h"
+#include "digest_bytes.h"
 
 class HashMD5;
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "algorithms/digest_bytes.h"
+#include "digest_bytes.h"
 
 class HashGOST3411;
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "algorithms/digest_bytes.h"
-#include "algorithms/gost34_11_2012.h"
+#include "digest_bytes.h"
+#include "gost34_11_2012.h"
 
 class Hash_GOST_34_11_2012;
 
