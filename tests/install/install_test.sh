@@ -135,59 +135,44 @@ run_consumer pkg-config "$work/pc-consumer"
 echo "== Debian packages"
 "$cpack" --config "$build/CPackConfig.cmake" -G DEB -C "$config" -B "$work/debs" >"$work/cpack.log" 2>&1 ||
   { cat "$work/cpack.log" >&2; fail "cpack -G DEB"; }
-arch=$(dpkg --print-architecture) multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
-tools=$work/debs/icv_${version}_$arch.deb dev=$work/debs/libicv-dev_${version}_$arch.deb
-for deb in "$tools" "$dev"; do
+for name in icv libicv-dev; do
+  deb=$work/debs/${name}_${version}_$(dpkg --print-architecture).deb
   [ -f "$deb" ] || { ls "$work/debs" >&2; fail "no package $(basename "$deb")"; }
-  name=$(basename "$deb" | cut -d_ -f1)
-  dpkg-deb --field "$deb"
-  [ "$(dpkg-deb --field "$deb" Package)" = "$name" ] || fail "$name: Package field"
-  [ "$(dpkg-deb --field "$deb" Version)" = "$version" ] || fail "$name: Version field"
+  dpkg-deb --field "$deb" | tee "$work/$name.control"
+  grep -qx "Package: $name" "$work/$name.control" && grep -qx "Version: $version" "$work/$name.control" ||
+    fail "$name: Package or Version field"
   dpkg-deb --contents "$deb" | awk '$6 !~ /\/$/ { print $6 }' | sort >"$work/$name.files"
-  dpkg-deb --extract "$deb" "$work/root-$name"
-  doc=$work/root-$name/usr/share/doc/$name
+  dpkg-deb --extract "$deb" "$work/root"
+  doc=$work/root/usr/share/doc/$name
   head -1 "$doc/copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
     fail "$name: copyright is not in the machine-readable format"
-  grep -qx 'Copyright: .*The icv authors' "$doc/copyright" || fail "$name: copyright holder"
-  grep -qx 'License: BSD-2-Clause' "$doc/copyright" || fail "$name: copyright names no BSD-2-Clause license"
+  grep -qx 'Copyright: .*The icv authors' "$doc/copyright" && grep -qx 'License: BSD-2-Clause' "$doc/copyright" ||
+    fail "$name: copyright holder or license"
   gzip -dc "$doc/changelog.gz" | head -1 | grep -q "^icv ($version) " || fail "$name: changelog.gz lacks version $version"
 done
-sort <<EOF | expect_file "files of icv" "$work/icv.files"
-./usr/bin/icv_check
-./usr/bin/icv_writer
-./usr/share/doc/icv/README.md
-./usr/share/doc/icv/changelog.gz
-./usr/share/doc/icv/copyright
-./usr/share/man/man1/icv_check.1.gz
-./usr/share/man/man1/icv_writer.1.gz
-EOF
-grep -v '^./usr/include/icv/' "$work/libicv-dev.files" >"$work/libicv-dev.other"
-expect_file "files of libicv-dev" "$work/libicv-dev.other" <<EOF
-./usr/lib/$multiarch/cmake/icv/icvConfig.cmake
-./usr/lib/$multiarch/cmake/icv/icvConfigVersion.cmake
-./usr/lib/$multiarch/cmake/icv/icvTargets-$(echo "$config" | tr '[:upper:]' '[:lower:]').cmake
-./usr/lib/$multiarch/cmake/icv/icvTargets.cmake
-./usr/lib/$multiarch/libicv.a
-./usr/lib/$multiarch/pkgconfig/icv.pc
-./usr/share/doc/libicv-dev/changelog.gz
-./usr/share/doc/libicv-dev/copyright
-EOF
-grep '^./include/icv/' "$work/tree" | sed 's|^\./|./usr/|' |
-  expect_file "headers of libicv-dev" <(grep '^./usr/include/icv/' "$work/libicv-dev.files")
+# Together the installed tree under /usr, man pages gzip'ed, and each package's
+# copyright and changelog.gz; icv has the tools' part, libicv-dev the rest.
+{ sed 's|^\./|./usr/|; s|\.1$|.1.gz|' "$work/tree"
+  printf './usr/share/doc/%s/copyright\n./usr/share/doc/%s/changelog.gz\n' icv icv libicv-dev libicv-dev; } |
+  sort >"$work/files"
+expect_file "files of both packages" <(sort "$work/icv.files" "$work/libicv-dev.files") <"$work/files"
+grep -E '^\./usr/(bin|share/man|share/doc/icv)/' "$work/files" | expect_file "files of icv" "$work/icv.files"
+grep -qx "./usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/libicv.a" "$work/libicv-dev.files" ||
+  fail "libicv-dev: libicv.a is not in the multiarch folder"
 # The tools link the C++ runtime dynamically; they need nothing of libicv-dev.
-depends=$(dpkg-deb --field "$tools" Depends)
+depends=$(sed -n "s/^Depends: //p" "$work/icv.control")
 [[ "$depends" == *libstdc++6* && "$depends" != *libicv* ]] || fail "icv Depends: $depends"
 for page in icv_writer icv_check; do
-  gzip -dc "$work/root-icv/usr/share/man/man1/$page.1.gz" | cmp -s - "$source/docs/$page.1" ||
+  gzip -dc "$work/root/usr/share/man/man1/$page.1.gz" | cmp -s - "$source/docs/$page.1" ||
     fail "the packed $page.1 differs from docs/$page.1"
 done
-grep -qx 'prefix=/usr' "$work/root-libicv-dev/usr/lib/$multiarch/pkgconfig/icv.pc" || fail "icv.pc: prefix is not /usr"
+grep -qx 'prefix=/usr' "$work/root/usr/$libdir/pkgconfig/icv.pc" || fail "icv.pc: prefix is not /usr"
 printf abc >"$work/abc"
-(cd "$work" && "$work/root-icv/usr/bin/icv_writer" -F/opt/abc=abc) >"$work/hashes"
+(cd "$work" && "$work/root/usr/bin/icv_writer" -F/opt/abc=abc) >"$work/hashes"
 echo "/opt/abc=#GOST3411_256_2012:4e2919cf137ed41ec4fb6270c61826cc4fffb660341e0af3688cd0626d23b481" |
   expect_file "line of the packed icv_writer" "$work/hashes"
 if command -v lintian >/dev/null; then
-  lintian --fail-on error,warning "$tools" "$dev" 2>/dev/null || fail "lintian reports errors or warnings"
+  lintian --fail-on error,warning "$work"/debs/*.deb 2>/dev/null || fail "lintian reports errors or warnings"
   echo "lintian: no error, no warning"
 else
   echo "lintian not installed: the packages are not linted"
