@@ -99,8 +99,14 @@ inline RunResult run(std::string const& program, std::vector<std::string> const&
     std::string const outPath = options.stdoutPath.empty() ? capture / "out" : options.stdoutPath;
     std::string const errPath = capture / "err";
     std::vector<std::string> argv = options.wrapper;
+    std::string argv0 = options.argv0.empty() || !options.wrapper.empty() ? program : options.argv0;
+#ifdef ICV_TOOL_LAUNCHER
+    // A cross build: the emulator (qemu-user) runs the program, -0 sets its argv[0].
+    argv.insert(argv.end(), {ICV_TOOL_LAUNCHER, "-0", argv0});
+    argv0 = program;
+#endif
     std::string const file = argv.empty() ? program : argv[0];
-    argv.push_back(options.argv0.empty() || !options.wrapper.empty() ? program : options.argv0);
+    argv.push_back(argv0);
     argv.insert(argv.end(), args.begin(), args.end());
 
     int pipeEnds[2] = {-1, -1};

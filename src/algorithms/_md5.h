@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "algorithms/block_buffer.h"
-#include "algorithms/digest_bytes.h"
+#include "block_buffer.h"
+#include "digest_bytes.h"
 
 class HashMD5;
 

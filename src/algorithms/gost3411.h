@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "algorithms/block_buffer.h"
-#include "algorithms/digest_bytes.h"
+#include "block_buffer.h"
+#include "digest_bytes.h"
 
 class HashGOST3411;
 

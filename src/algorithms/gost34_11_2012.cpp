@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "algorithms/byte_order.h"
 #include "algorithms/gost34_11_2012_const.h"
 #include "algorithms/gost34_11_2012_internal.h"
 
@@ -25,23 +26,23 @@ constexpr UInt512 vector_1 = {{0x0101010101010101ull, 0x0101010101010101ull, 0x0
 constexpr unsigned char vector_0_1[64] = {0x01};
 constexpr UInt512 vector_0_512 = {{512}};
 
-inline UInt512 load(void const* p) {
+// A block of 64 bytes, least significant first, as a number.
+inline UInt512 load(unsigned char const* p) {
     UInt512 v;
-    std::memcpy(v.w, p, 64);
+    for (int i = 0; i < 8; ++i) v.w[i] = load64le(p + 8 * i);
     return v;
 }
 
-// out = LPS(a ^ b): word j of the result gathers byte j of every word. The
-// bytes are read in pairs so that loads and arithmetic share the work.
+// out = LPS(a ^ b): word j of the result gathers byte j (bits 8j to 8j+7) of
+// every word. The bytes are taken by shifts, whatever the byte order, and in
+// pairs so that loads and arithmetic share the work.
 inline void lpsXor(std::uint64_t const* a, std::uint64_t const* b, std::uint64_t* out) {
     std::uint64_t x[8];
     for (int i = 0; i < 8; ++i) x[i] = a[i] ^ b[i];
-    unsigned char const* p = reinterpret_cast<unsigned char const*>(x);
     for (int j = 0; j < 8; j += 2) {
         std::uint64_t lo = 0, hi = 0;
         for (int i = 0; i < 8; ++i) {
-            std::uint16_t v;
-            std::memcpy(&v, p + 8 * i + j, 2);
+            unsigned v = static_cast<std::uint16_t>(x[i] >> (8 * j));
             lo ^= premult.t[i][v & 255];
             hi ^= premult.t[i][v >> 8];
         }
@@ -140,6 +141,7 @@ GOST34_11_2012::GOST34_11_2012(int hashSize)
       N_(vector_0),
       sigma_(vector_0),
       block_(),
+      digest_(),
       hashSize_(hashSize),
       finished_(false) {}
 
@@ -216,8 +218,8 @@ void GOST34_11_2012::addPortion(void const* data, unsigned long size) {
 
 unsigned char const* GOST34_11_2012::getHash() {
     if (!finished_) addPortion(nullptr, 0);
-    auto const* bytes = reinterpret_cast<unsigned char const*>(h_.w);
-    return hashSize_ == 512 ? bytes : bytes + 32;
+    for (int i = 0; i < 8; ++i) store64le(digest_ + 8 * i, h_.w[i]);
+    return hashSize_ == 512 ? digest_ : digest_ + 32;
 }
 
 namespace gost34_11_2012_internal {

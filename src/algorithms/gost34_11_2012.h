@@ -4,12 +4,9 @@
 
 #include <cstdint>
 
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
-#error "the GOST R 34.11-2012 core keeps its state in little-endian words"
-#endif
-
-// Unsigned 512-bit number: word 0 least significant, each word little-endian,
-// so the 64 bytes in memory are the number's little-endian representation.
+// Unsigned 512-bit number: word 0 least significant, each word a number in the
+// host's byte order. Bytes come in and go out least significant first, through
+// load64le and store64le, so every byte order gives the same digests.
 struct UInt512 {
     std::uint64_t w[8];
 };
@@ -37,6 +34,7 @@ private:
     UInt512 N_;      // message bits so far
     UInt512 sigma_;  // sum of all blocks, modulo 2^512
     unsigned char block_[64];
+    unsigned char digest_[64];  // h, least significant byte first, written by getHash
     std::int32_t hashSize_;
     bool finished_;
 };

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "algorithms/block_buffer.h"
-#include "algorithms/digest_bytes.h"
-#include "algorithms/gost34_11_2012.h"
+#include "block_buffer.h"
+#include "digest_bytes.h"
+#include "gost34_11_2012.h"
 
 class Hash_GOST_34_11_2012;
 

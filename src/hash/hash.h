@@ -9,9 +9,9 @@
 #include <typeinfo>
 #include <utility>
 
-#include "algorithms/_md5.h"
-#include "algorithms/gost3411.h"
-#include "algorithms/gost34_11_2012_i.h"
+#include "../algorithms/_md5.h"
+#include "../algorithms/gost3411.h"
+#include "../algorithms/gost34_11_2012_i.h"
 
 // Incremental calculator: absorbs a message in pieces.
 class IHash_Calc {
