@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -21,18 +22,16 @@ using namespace std::string_literals;
 #define ABC "4e2919cf137ed41ec4fb6270c61826cc4fffb660341e0af3688cd0626d23b481"
 #define ABC_MD5 "900150983cd24fb0d6963f7d28e17f72"
 #define ABC_GOST94 "b285056dbf18d7392d7677369524dd14747459ed8143997e163b2986f92fd42c"
-#define ABD "48e4504bfe64f9bb6f96c897e13bbc6a8b2abc7d8195d966245c05a236972a94"
 #define LINE "=" TAG ABC "\n"
-#define MD5_LINE "=#MD5:" ABC_MD5 "\n"
 
 std::string ioError(std::string const& message, std::string const& file, int code) {
-    return "FileIO Error: " + message + "\nFile-[" + file + "] ErrCode-" + std::to_string(code) +
-           "\n";
+    return "FileIO Error: " + message + "\nFile-[" + file + "] ErrCode-" + std::to_string(code) + "\n";
 }
 std::string summary(int processed, int errors, int notFound, int denied) {
-    return "Processed: " + std::to_string(processed) + ", Errors: " + std::to_string(errors) +
-           ", NotFound: " + std::to_string(notFound) + ", AccessDenied: " + std::to_string(denied) +
-           "\n";
+    char text[100];
+    std::snprintf(text, sizeof text, "Processed: %d, Errors: %d, NotFound: %d, AccessDenied: %d\n",
+                  processed, errors, notFound, denied);
+    return text;
 }
 std::string const kWriterUsage =
     "Calculates hash of files\nUsage:\nicv -L<FileList file name> [> outfile]\nor\nicv "
@@ -140,12 +139,8 @@ class Cli : public ::testing::TestWithParam<Row> {};
 TEST_P(Cli, PrintsExactlyWhatTheRowSays) {
     Row const& row = GetParam();
     testutil::TempDir dir;
-    dir.write("a.txt", "abc");
-    dir.write("a.txt\r", "abc");
-    dir.write("sub/b.txt", "abc");
-    dir.write("x=y", "abc");
-    dir.write("b\xff.bin", "abc");
-    dir.write("secret.txt", "abc");
+    for (char const* name : {"a.txt", "a.txt\r", "sub/b.txt", "x=y", "b\xff.bin", "secret.txt"})
+        dir.write(name, "abc");
     for (std::size_t size : {65535, 65536, 65537})
         dir.write("p" + std::to_string(size), testutil::patternMessage(size));
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);

@@ -20,7 +20,7 @@ namespace testutil {
 class TempDir {
 public:
     TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "icv-test-XXXXXX").string();
+        std::string tmpl = std::filesystem::temp_directory_path() / "icv-test-XXXXXX";
         path_ = mkdtemp(tmpl.data());
     }
     ~TempDir() {
@@ -28,16 +28,13 @@ public:
         std::filesystem::remove_all(path_, ec);
     }
     TempDir(TempDir const&) = delete;
-    TempDir& operator=(TempDir const&) = delete;
-
     std::string const& path() const { return path_; }
     std::string operator/(std::string const& name) const { return path_ + "/" + name; }
 
     // Writes a file below the directory, creating its parent directories.
     void write(std::string const& name, std::string const& content) const {
-        std::filesystem::path p = *this / name;
-        std::filesystem::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << content;
+        std::filesystem::create_directories(std::filesystem::path(*this / name).parent_path());
+        std::ofstream(*this / name, std::ios::binary) << content;
     }
 
 private:
@@ -45,9 +42,8 @@ private:
 };
 
 inline std::string readFile(std::string const& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
+    std::ostringstream s;
+    s << std::ifstream(path, std::ios::binary).rdbuf();
     return s.str();
 }
 
@@ -67,29 +63,13 @@ struct RunOptions {
     unsigned timeoutSeconds = 60;      // a run that hangs is killed (SIGALRM)
 };
 
-// Restricts the calling process to the first processor it may use.
-inline void pinToOneCore() {
-    cpu_set_t set;
-    if (sched_getaffinity(0, sizeof set, &set) != 0) return;
-    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
-        if (CPU_ISSET(cpu, &set)) {
-            CPU_ZERO(&set);
-            CPU_SET(cpu, &set);
-            sched_setaffinity(0, sizeof set, &set);
-            return;
-        }
-}
-
 // Root reads every file, so as root the run drops to nobody (through setpriv)
 // and the directory is opened to it. False, with the reason, when impossible.
 inline bool asUnprivilegedUser(RunOptions& options, std::string const& dir, std::string& why) {
     if (geteuid() != 0) return true;
-    if (access("/usr/bin/setpriv", X_OK) != 0) {
-        why = "running as root without setpriv (util-linux)";
-        return false;
-    }
+    why = "running as root without setpriv (util-linux)";
     options.wrapper = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
-    return chmod(dir.c_str(), 0755) == 0;
+    return access("/usr/bin/setpriv", X_OK) == 0 && chmod(dir.c_str(), 0755) == 0;
 }
 
 // Runs a program with arguments; stdout and stderr are captured through files.
@@ -97,7 +77,6 @@ inline RunResult run(std::string const& program, std::vector<std::string> const&
                      RunOptions const& options = {}) {
     TempDir capture;
     std::string const outPath = options.stdoutPath.empty() ? capture / "out" : options.stdoutPath;
-    std::string const errPath = capture / "err";
     std::vector<std::string> argv = options.wrapper;
     std::string argv0 = options.argv0.empty() || !options.wrapper.empty() ? program : options.argv0;
 #ifdef ICV_TOOL_LAUNCHER
@@ -109,40 +88,35 @@ inline RunResult run(std::string const& program, std::vector<std::string> const&
     argv.push_back(argv0);
     argv.insert(argv.end(), args.begin(), args.end());
 
-    int pipeEnds[2] = {-1, -1};
-    if (options.stdoutToClosedPipe) {
-        if (pipe(pipeEnds) != 0) return RunResult{"", "pipe failed", -1};
-        close(pipeEnds[0]);  // before the child exists: its first write already fails
-    }
-    pid_t pid = fork();
+    int ends[2] = {-1, -1};
+    if (options.stdoutToClosedPipe && pipe(ends) == 0) close(ends[0]);  // its first write fails
+    pid_t const pid = fork();
     if (pid == 0) {
-        int out = options.stdoutToClosedPipe
-                      ? pipeEnds[1]
-                      : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int out = options.stdoutToClosedPipe ? ends[1] : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open((capture / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (out < 0 || err < 0 || chdir(options.cwd.c_str()) != 0) _exit(125);
-        if (options.oneCore) pinToOneCore();
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(sched_getcpu(), &one);
+        if (options.oneCore) sched_setaffinity(0, sizeof one, &one);
         rlimit small = {64, 64};
         if (options.smallFileSizeLimit) setrlimit(RLIMIT_FSIZE, &small);
         alarm(options.timeoutSeconds);
         dup2(out, 1);
         dup2(err, 2);
         std::vector<char*> raw;
-        for (auto& a : argv) raw.push_back(const_cast<char*>(a.c_str()));
+        for (auto& a : argv) raw.push_back(a.data());
         raw.push_back(nullptr);
         execv(file.c_str(), raw.data());
         _exit(126);
     }
-    if (options.stdoutToClosedPipe) close(pipeEnds[1]);
+    if (options.stdoutToClosedPipe) close(ends[1]);
     int wstatus = 0;
     waitpid(pid, &wstatus, 0);
-    RunResult r;
-    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
     struct stat st;
-    bool regular = stat(outPath.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-    r.out = regular && !options.stdoutToClosedPipe ? readFile(outPath) : "";
-    r.err = readFile(errPath);
-    return r;
+    bool const regular = !options.stdoutToClosedPipe && stat(outPath.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return RunResult{regular ? readFile(outPath) : "", readFile(capture / "err"),
+                     WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus)};
 }
 
 }  // namespace testutil
