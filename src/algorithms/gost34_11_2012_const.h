@@ -98,19 +98,12 @@ constexpr Constants parseConstants() {
 // C[i].w[j]: word j of the constant C(i+1).
 inline constexpr Constants C = parseConstants();
 
-// The linear map l: the XOR of the rows of A selected by the argument's bits.
-constexpr std::uint64_t l(std::uint64_t x) {
-    std::uint64_t r = 0;
-    for (int bit = 0; bit < 64; ++bit)
-        if ((x >> bit) & 1) r ^= A[63 - bit];
-    return r;
-}
-
 struct LpsTables {
     std::uint64_t t[8][256];
 };
 
-// t[i][b] = l(pi(b) placed in byte i): one byte's share of LPS.
+// t[i][b] = l(pi(b) placed in byte i), one byte's share of LPS: the linear map
+// l is the XOR of the rows of A selected by its argument's bits.
 constexpr LpsTables buildLpsTables() {
     LpsTables r{};
     for (int i = 0; i < 8; ++i)
