@@ -120,18 +120,20 @@ bool cpuHasAvx512Gfni() {
 
 // The fastest path this processor runs, chosen once.
 Compressor const* bestCompressor() {
+    static Compressor const* const best = [] {
 #ifdef ICV_GOST2012_AVX512
-    if (cpuHasAvx512Gfni()) return &kAvx512;
+        if (cpuHasAvx512Gfni()) return &kAvx512;
 #endif
-    return &kPortable;
+        return &kPortable;
+    }();
+    return best;
 }
 
 std::atomic<Compressor const*> forced{nullptr};  // set only by tests and benchmarks
 
 Compressor const& compressor() {
-    static Compressor const* const best = bestCompressor();
     Compressor const* f = forced.load(std::memory_order_relaxed);
-    return f != nullptr ? *f : *best;
+    return f != nullptr ? *f : *bestCompressor();
 }
 
 }  // namespace
