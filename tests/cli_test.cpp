@@ -178,7 +178,8 @@ TEST(CliExample, ShippedTreeHashesAndChecks) {
     EXPECT_EQ(w.status + c.status, 0);
 }
 
-// Many files on every core print exactly what one core prints.
+// Many files on every core print exactly what one core prints, and two files
+// side by side on a core what each prints alone.
 TEST(CliParallel, EveryCoreWritesWhatOneCoreWrites) {
     testutil::TempDir dir;
     std::string list, hashes;
@@ -186,20 +187,20 @@ TEST(CliParallel, EveryCoreWritesWhatOneCoreWrites) {
         std::string name = "f" + std::to_string(i);
         dir.write(name, testutil::patternMessage((i * 7919) % 65537));
         list += name + "\n";
-        hashes += name + (i % 50 == 10 ? "=" ABC_MD5 "\n" : i % 50 == 20 ? "=#X:0\n" : "=#MD5:0\n");
+        hashes += name + (i % 50 == 20 ? "=#X:0\n" : i % 3 ? "=#GOST3411_256_2012:0\n" : "=#MD5:0\n");
     }
     dir.write("sub/x", "");
     dir.write("good", list);
     dir.write("bad", list + "sub\ngone\n" + list);
     dir.write("hashes", hashes);
     dir.write("fatal", hashes + "sub=#MD5:0\n" + hashes);
+    RunOptions one, all;
+    one.cwd = all.cwd = dir.path();
+    one.oneCore = true;
     for (std::string program : {ICV_WRITER_PATH " -Lgood", ICV_WRITER_PATH " -Lbad",
                                 ICV_CHECK_PATH " hashes", ICV_CHECK_PATH " fatal"}) {
         std::string arg = program.substr(program.find(' ') + 1);
         program.resize(program.find(' '));
-        RunOptions one, all;
-        one.cwd = all.cwd = dir.path();
-        one.oneCore = true;
         auto single = testutil::run(program, {arg}, one);
         EXPECT_NE(single.out + single.err, "") << arg;
         for (int repeat = 0; repeat < 3; ++repeat) {
@@ -208,6 +209,12 @@ TEST(CliParallel, EveryCoreWritesWhatOneCoreWrites) {
             EXPECT_EQ(parallel.err, single.err) << arg;
             EXPECT_EQ(parallel.status, single.status) << arg;
         }
+    }
+    auto const whole = testutil::run(ICV_WRITER_PATH, {"-Lgood"}, all);
+    for (int i : {0, 1, 2, 150, 299}) {
+        auto alone = testutil::run(ICV_WRITER_PATH, {"-Ff" + std::to_string(i)}, all);
+        EXPECT_EQ(alone.status, 0);
+        EXPECT_NE(whole.out.find(alone.out), std::string::npos) << alone.out;
     }
 }
 
