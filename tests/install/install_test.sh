@@ -18,7 +18,7 @@ trap 'echo "FAIL: line $LINENO: $BASH_COMMAND" >&2' ERR
 work=$(mktemp -d "${TMPDIR:-/tmp}/icv-install-test.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 # GOST R 34.11-2012 (256 bits) of "abc", tagged as the tools write it.
-abc=#GOST3411_256_2012:4e2919cf137ed41ec4fb6270c61826cc4fffb660341e0af3688cd0626d23b481
+abc='#GOST3411_256_2012:4e2919cf137ed41ec4fb6270c61826cc4fffb660341e0af3688cd0626d23b481'
 
 echo "== cmake --install"
 prefix=$work/prefix
