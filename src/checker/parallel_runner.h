@@ -87,9 +87,10 @@ private:
 // An index ends the run when work says so in Done or report returns true
 // for it: no index above the lowest such one is reported or started, and
 // work going on above it sees Wanted turn false. An exception from report
-// ends the run at that index and is rethrown once every thread has stopped.
-// work must not throw. Threads that cannot be started (no resources, no
-// memory) leave fewer threads doing the same work.
+// ends the run at that index, one from work (no memory) before its first
+// index; it is rethrown once every thread has stopped. Threads that cannot
+// be started (no resources, no memory) leave fewer threads doing the same
+// work.
 template <class Work>
 void RunInIndexOrder(std::size_t n, unsigned threads, Work const& work,
                      std::function<bool(std::size_t)> const& report) {
@@ -98,7 +99,13 @@ void RunInIndexOrder(std::size_t n, unsigned threads, Work const& work,
     auto worker = [&] {
         for (std::size_t i; (i = state.next.fetch_add(1)) < n && i < end.load();) {
             Batch batch(state, end, i);
-            work(batch);
+            try {
+                work(batch);
+            } catch (...) {
+                std::lock_guard<std::mutex> lock(state.reporting);
+                if (!state.failure) state.failure = std::current_exception();
+                batch.ShortenTo(i);
+            }
             batch.Done(i, false);
         }
     };
