@@ -11,10 +11,9 @@
 namespace testutil {
 
 inline std::string toHex(void const* data, std::size_t size) {
-    auto const* p = static_cast<unsigned char const*>(data);
     std::string s;
-    for (std::size_t i = 0; i < size; ++i)
-        s += {"0123456789abcdef"[p[i] >> 4], "0123456789abcdef"[p[i] & 15]};
+    for (auto p = static_cast<unsigned char const*>(data); size-- > 0; ++p)
+        s += {"0123456789abcdef"[*p >> 4], "0123456789abcdef"[*p & 15]};
     return s;
 }
 
@@ -32,15 +31,14 @@ inline std::vector<std::vector<std::string>> readRows(std::string const& name) {
     std::ifstream in(ICV_TEST_DATA_DIR "/" + name);
     if (!in) throw std::runtime_error("cannot read " + name);
     std::vector<std::vector<std::string>> rows;
+    std::string const escapes = "0strn\\", meanings("\0 \t\r\n\\", 6);
     for (std::string line, field; std::getline(in, line);) {
         if (line.empty() || line[0] == '#') continue;
         std::istringstream words(line);
         rows.emplace_back();
         while (words >> field) {
             for (std::size_t i = 0; (i = field.find('\\', i)) != std::string::npos; ++i)
-                field.replace(
-                    i, 2, 1,
-                    std::string("\0 \t\r\n\\", 6).at(std::string("0strn\\").find(field.at(i + 1))));
+                field.replace(i, 2, 1, meanings.at(escapes.find(field.at(i + 1))));
             rows.back().push_back(field == "\"\"" ? "" : field);
         }
     }

@@ -1,5 +1,5 @@
 // Shared by the fuzz targets: invariant checks that abort with a message (a crash to libFuzzer, a
-// failed test to the replay driver), and the run of the list targets.
+// failed test to the replay driver), and the run of the list target.
 #pragma once
 
 #include <stdlib.h>
