@@ -2,15 +2,13 @@
 #pragma once
 
 #include <fcntl.h>
-#include <sched.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -42,9 +40,8 @@ private:
 };
 
 inline std::string readFile(std::string const& path) {
-    std::ostringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 struct RunResult {
@@ -56,10 +53,8 @@ struct RunOptions {
     std::string cwd = ".";
     std::string argv0;                 // empty: the program path
     std::string stdoutPath;            // empty: captured; else read back unless a device
-    std::vector<std::string> wrapper;  // a command put in front, such as setpriv
-    bool oneCore = false;              // run on a single processor
+    std::vector<std::string> wrapper;  // a command put in front: setpriv, taskset, prlimit
     bool stdoutToClosedPipe = false;   // standard output: a pipe nobody reads
-    bool smallFileSizeLimit = false;   // no file may grow past 64 bytes
     unsigned timeoutSeconds = 60;      // a run that hangs is killed (SIGALRM)
 };
 
@@ -95,12 +90,6 @@ inline RunResult run(std::string const& program, std::vector<std::string> const&
         int out = options.stdoutToClosedPipe ? ends[1] : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open((capture / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (out < 0 || err < 0 || chdir(options.cwd.c_str()) != 0) _exit(125);
-        cpu_set_t one;
-        CPU_ZERO(&one);
-        CPU_SET(sched_getcpu(), &one);
-        if (options.oneCore) sched_setaffinity(0, sizeof one, &one);
-        rlimit small = {64, 64};
-        if (options.smallFileSizeLimit) setrlimit(RLIMIT_FSIZE, &small);
         alarm(options.timeoutSeconds);
         dup2(out, 1);
         dup2(err, 2);
