@@ -40,10 +40,10 @@ TEST(Digests, ReproduceTheReferenceVectors) {
         } else if (row[0] == "gost94-text") {
             EXPECT_STREQ(HashGOST3411::calc(m.c_str(), text), row[1].c_str()) << row[3];
         } else {  // gost2012-N: the one-shot function, which writes nothing past the digest
-            std::string out(64, '\xaa');
+            std::string out(72, '\xaa');
             gost_34_11_2012(m.data(), m.size(), out.data(), std::stoi(row[0].substr(9)));
-            EXPECT_EQ(testutil::toHex(out.data(), 64),
-                      row[1] + std::string(128 - row[1].size(), 'a'))
+            EXPECT_EQ(testutil::toHex(out.data(), 72),
+                      row[1] + std::string(144 - row[1].size(), 'a'))
                 << row[0];
         }
     }
