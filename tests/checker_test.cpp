@@ -30,9 +30,7 @@ namespace {
 // The failure the next run meets at the system calls, and what they count.
 enum Fault { None, ShortReads, ReadError, EarlyEnd, NoSize, NoRewind, NoStat } fault = None;
 std::atomic<int> openFiles{0}, reads{0};
-int failWith(int err) {
-    return errno = err, -1;
-}
+auto const failWith = [](int err) { return errno = err, -1; };
 
 }  // namespace
 
@@ -114,7 +112,8 @@ TEST(ParallelRunner, ReportsInIndexOrderUpToTheIndexThatEndsTheRun) {
 struct Probe : HashFileChecker::ProgressListener {
     std::atomic<int> files{0}, firstWrite{-1};
     std::atomic<std::uint64_t> bytes{0};
-    void Started(std::size_t) override {}
+    std::size_t started = 0;  // the number of files announced
+    void Started(std::size_t n) override { started = n; }
     void BytesHashed(std::uint64_t n) override { bytes += n; }
     void FileHashed() override { ++files; }
     void Finished() override {}
@@ -142,6 +141,7 @@ TEST_F(Checker, WhatARunOpensAndWhenItWrites) {
     records.push_front({dir / "x", "#MD5:0", ""});
     EXPECT_EQ(HashFileChecker::CheckFiles(records, out, &stats, false, &probe), -1);
     EXPECT_TRUE(probe.firstWrite >= 1 && probe.firstWrite < 20) << "first finding after " << probe.firstWrite;
+    EXPECT_EQ(probe.started, 41u);
 
     records.push_front({dir / "gone", "#MD5:0", ""});
     probe.files = 0;
