@@ -14,7 +14,6 @@
 
 namespace {
 
-using testutil::RunOptions;
 using namespace std::string_literals;
 
 // Digests: the empty input's from the standard, MD5 of "abc" from RFC 1321,
@@ -145,7 +144,7 @@ TEST_P(Cli, PrintsExactlyWhatTheRowSays) {
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644) | chmod((dir / "secret.txt").c_str(), 0), 0);
     if (!row.list.empty()) dir.write("list", row.list);
 
-    RunOptions options;
+    testutil::RunOptions options;
     options.cwd = row.how == InExamples ? ICV_EXAMPLES_DIR : dir.path();
     options.argv0 = "icv";
     options.stdoutPath = row.how == DevFull ? "/dev/full" : "";
@@ -181,7 +180,7 @@ TEST(CliParallel, EveryCoreWritesWhatOneCoreWrites) {
     dir.write("bad", list + "sub\ngone\n" + list);
     dir.write("hashes", hashes);
     dir.write("fatal", hashes + "sub=#MD5:0\n" + hashes);
-    RunOptions one, all;
+    testutil::RunOptions one, all;
     one.cwd = all.cwd = dir.path();
     one.wrapper = {"/usr/bin/taskset", "-c", std::to_string(sched_getcpu())};
     for (std::string program : {ICV_WRITER_PATH " -Lgood", ICV_WRITER_PATH " -Lbad",

@@ -52,6 +52,10 @@ auto const Str = [](auto value) { return std::to_string(value); };
 std::string Parse(QvStr const& s, char type) {
     std::string bytes(16, '\xa5');
     bool const ok = s.NumericParse(bytes.data(), type);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__  // the table gives the stored value least significant byte first
+    std::size_t const at = std::string("cCsSiIflLd").find(type);
+    if (at != std::string::npos) std::reverse(bytes.begin(), bytes.begin() + "\1\1\2\2\4\4\4\10\10\10"[at]);
+#endif
     return Str(ok) + ":" + testutil::toHex(bytes.data(), bytes.size());
 }
 
