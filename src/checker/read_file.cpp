@@ -72,10 +72,10 @@ BlockReader::BlockReader(char const* fileName) : name_(fileName), fd_(-1), remai
         if (size < 0 || file_access::lseek(fd_, 0, SEEK_SET) < 0)
             throw FileIOException(fileName, "File read error", errno);
         remaining_ = static_cast<std::uint64_t>(size);
-        if (size != 0) {
+        if (size != 0) buffer_.reset(new unsigned char[kBlockSize]);
+        // Read ahead further for files of more than one block.
+        if (static_cast<std::uint64_t>(size) > kBlockSize)
             posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
-            buffer_.reset(new unsigned char[kBlockSize]);
-        }
     } catch (...) {
         file_access::close(fd_);
         throw;
