@@ -11,8 +11,6 @@ namespace HashFileChecker {
 
 namespace {
 
-constexpr std::size_t kBlockSize = 65536;
-
 // size bytes of each through both calculators: at once when both are
 // GOST R 34.11-2012 calculators, else one after the other.
 void UpdateBoth(IHash_Calc& a, unsigned char const* da, IHash_Calc& b, unsigned char const* db,
@@ -44,10 +42,10 @@ std::unique_ptr<BlockReader> Open(HashJob& job) {
 
 // The next block of the job's file; 0 at its end or on a failure, which the
 // job keeps. Either way the reader is closed then.
-std::size_t Next(HashJob& job, std::unique_ptr<BlockReader>& reader) {
+std::size_t Next(HashJob& job, std::unique_ptr<BlockReader>& reader, unsigned char* into) {
     if (!reader) return 0;
     try {
-        if (std::size_t n = reader->Next()) return n;
+        if (std::size_t n = reader->Next(into)) return n;
     } catch (FileIOException const& e) {
         job.failure = std::current_exception();
         job.errCode = e.ErrCode;
@@ -72,7 +70,6 @@ BlockReader::BlockReader(char const* fileName) : name_(fileName), fd_(-1), remai
         if (size < 0 || file_access::lseek(fd_, 0, SEEK_SET) < 0)
             throw FileIOException(fileName, "File read error", errno);
         remaining_ = static_cast<std::uint64_t>(size);
-        if (size != 0) buffer_.reset(new unsigned char[kBlockSize]);
         // Read ahead further for files of more than one block.
         if (static_cast<std::uint64_t>(size) > kBlockSize)
             posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -86,13 +83,13 @@ BlockReader::~BlockReader() {
     file_access::close(fd_);
 }
 
-std::size_t BlockReader::Next() {
+std::size_t BlockReader::Next(unsigned char* into) {
     std::size_t const want =
         remaining_ < kBlockSize ? static_cast<std::size_t>(remaining_) : kBlockSize;
     // Fill the block; a read that delivers nothing ends the file early.
     for (std::size_t got = 0; got < want;) {
         errno = 0;
-        ssize_t const n = file_access::read(fd_, buffer_.get() + got, want - got);
+        ssize_t const n = file_access::read(fd_, into + got, want - got);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) throw FileIOException(name_.c_str(), "File read error", n < 0 ? errno : 0);
         got += static_cast<std::size_t>(n);
@@ -104,14 +101,17 @@ std::size_t BlockReader::Next() {
 void HashFiles(std::size_t lanes, std::function<bool(HashJob&)> const& next,
                std::function<bool(HashJob const&)> const& wanted,
                std::function<void(HashJob&)> const& done, ProgressListener* progress) {
-    // A lane: its job, its file, and the bytes of the block read last that
-    // its calculator has not had yet.
+    // A lane: its job, its file, its block buffer (one for all its files),
+    // and the bytes of the block read last that its calculator has not had yet.
     struct Lane {
         HashJob job;
         std::unique_ptr<BlockReader> reader;
+        std::unique_ptr<unsigned char[]> buffer;
         unsigned char const* data = nullptr;
         std::size_t left = 0;
     } lane[2];
+    for (std::size_t k = 0; k < lanes; ++k)
+        lane[k].buffer.reset(new unsigned char[BlockReader::kBlockSize]);
     // Gives lane k bytes to hash: the next block of its file, else the first
     // of the next job that has one; false when no job is left.
     auto refill = [&](Lane& l) {
@@ -124,8 +124,8 @@ void HashFiles(std::size_t lanes, std::function<bool(HashJob&)> const& next,
                     continue;
                 }
             }
-            if ((l.left = Next(l.job, l.reader)) != 0) {
-                l.data = l.reader->Data();
+            if ((l.left = Next(l.job, l.reader, l.buffer.get())) != 0) {
+                l.data = l.buffer.get();
                 if (progress) progress->BytesHashed(l.left);
                 return true;
             }
@@ -136,7 +136,8 @@ void HashFiles(std::size_t lanes, std::function<bool(HashJob&)> const& next,
     while (busy[0] || busy[1]) {
         // Side by side as far as both lanes have bytes, the rest alone.
         std::size_t const both = busy[0] && busy[1] ? std::min(lane[0].left, lane[1].left) : 0;
-        if (both != 0) UpdateBoth(*lane[0].job.calc, lane[0].data, *lane[1].job.calc, lane[1].data, both);
+        if (both != 0)
+            UpdateBoth(*lane[0].job.calc, lane[0].data, *lane[1].job.calc, lane[1].data, both);
         for (std::size_t k = 0; k < 2; ++k) {
             if (!busy[k]) continue;
             std::size_t const n = both != 0 ? both : lane[k].left;

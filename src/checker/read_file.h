@@ -23,15 +23,16 @@ public:
     BlockReader(BlockReader const&) = delete;
     BlockReader& operator=(BlockReader const&) = delete;
 
-    // Reads the next block; its size, 0 at the end of the file.
-    std::size_t Next();
-    unsigned char const* Data() const { return buffer_.get(); }
+    // Reads the next block (at most kBlockSize bytes) into `into`; its size,
+    // 0 at the end of the file.
+    std::size_t Next(unsigned char* into);
+
+    static constexpr std::size_t kBlockSize = 65536;
 
 private:
     std::string name_;
     int fd_;
     std::uint64_t remaining_;
-    std::unique_ptr<unsigned char[]> buffer_;
 };
 
 // A file to hash and what came of it.
