@@ -1,5 +1,6 @@
 // The check: every record of a hash list recomputed with the algorithm its
 // tag names, findings reported in record order as soon as they are known.
+#include <algorithm>
 #include <cerrno>
 #include <exception>
 #include <functional>
@@ -20,9 +21,39 @@ struct Finding {
     enum Kind { Unchecked, UnknownAlgorithm, Matches, Changed, AccessDenied, NotFound, Fatal };
     Kind kind = Unchecked;
     bool calculatorMade = false;  // counts as processed
-    std::string newText;          // Changed: the digest computed now
+    std::string text;             // Changed: the digest computed now; a warning: the file's name
     std::exception_ptr fatal;     // Fatal: what ends the check
 };
+
+// The file a record names, below root.
+std::string Rooted(std::string const& root, std::string const& name) {
+    return root + (name.empty() || name[0] != '/' ? "/" : "") + name;
+}
+
+// Fills window (emptied first) with the next records of a list, at most 4096
+// of them or 1 MiB of text; false when none was left.
+bool ReadWindow(HashListReader& reader, std::list<FileHashPair>& window, char const* path) {
+    window.clear();
+    std::size_t text = 0;
+    for (FileHashPair record; window.size() < 4096 && text < (1u << 20);) {
+        switch (reader.Next(record)) {
+            case HashListReader::Record:
+                text += record.FileName.size() + record.HashText.size();
+                window.push_back(std::move(record));
+                break;
+            case HashListReader::Skipped:
+                break;
+            case HashListReader::Unsplit: {
+                int const err = errno;
+                throw FileIOException(path, "HashList format error", err);
+            }
+            case HashListReader::TooLong:
+            case HashListReader::End:
+                return !window.empty();
+        }
+    }
+    return true;
+}
 
 // Whether a file's failure ends the check: anything but a missing file or
 // one that may not be read.
@@ -33,7 +64,7 @@ bool EndsCheck(HashJob const& job) {
 // The finding of a record whose file was read whole or failed; true when the
 // check cannot go on past it.
 bool Conclude(FileHashPair const& record, HashJob const& job, bool stopOnError,
-              Finding& finding) {
+              std::size_t rootSize, Finding& finding) {
     if (EndsCheck(job)) {
         finding.kind = Finding::Fatal;
         finding.fatal = job.failure;
@@ -41,6 +72,12 @@ bool Conclude(FileHashPair const& record, HashJob const& job, bool stopOnError,
     }
     if (job.failure) {
         finding.kind = job.errCode == EACCES ? Finding::AccessDenied : Finding::NotFound;
+        // The name the file was opened under, as the failure gives it, less the root.
+        try {
+            std::rethrow_exception(job.failure);
+        } catch (FileIOException const& e) {
+            finding.text = e.FileName.substr(std::min(rootSize, e.FileName.size()));
+        }
         return stopOnError;
     }
     std::unique_ptr<IHash> digest(job.factory->createHash(*job.calc, true));
@@ -49,7 +86,7 @@ bool Conclude(FileHashPair const& record, HashJob const& job, bool stopOnError,
         return false;
     }
     finding.kind = Finding::Changed;
-    finding.newText = digest->ToStr(false, true);
+    finding.text = digest->ToStr(false, true);
     return stopOnError;
 }
 
@@ -57,15 +94,18 @@ bool Conclude(FileHashPair const& record, HashJob const& job, bool stopOnError,
 
 int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statistics* stats,
                bool stopOnError) {
-    return CheckFiles(records, out, stats, stopOnError, nullptr);
+    CheckOptions options;
+    options.stopOnError = stopOnError;
+    return CheckFiles(records, out, stats, options);
 }
 
 int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statistics* stats,
-               bool stopOnError, ProgressListener* progress) {
+               CheckOptions const& options) {
+    bool const stopOnError = options.stopOnError;
+    ProgressListener* const progress = options.progress;
     std::vector<FileHashPair const*> byIndex;
     for (auto const& record : records) byIndex.push_back(&record);
     std::vector<Finding> findings(byIndex.size());
-    ProgressScope scope(progress, byIndex.size());
 
     // Each worker checks two records side by side while there are more than
     // cores: a lane whose file is done takes the next record. Stopping at the
@@ -92,7 +132,7 @@ int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statis
                     }
                     job.calc.reset(job.factory->createHashCalc());
                     findings[i].calculatorMade = true;
-                    job.fileName = record.FileName;
+                    job.fileName = options.root.empty() ? record.FileName : Rooted(options.root, record.FileName);
                 } catch (...) {
                     job.failure = std::current_exception();
                 }
@@ -104,7 +144,8 @@ int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statis
             Finding& finding = findings[job.index];
             bool ends;
             try {
-                ends = Conclude(*byIndex[job.index], job, stopOnError, finding);
+                ends = Conclude(*byIndex[job.index], job, stopOnError,
+                                job.fileName.size() - byIndex[job.index]->FileName.size(), finding);
             } catch (...) {
                 finding.kind = Finding::Fatal;
                 finding.fatal = std::current_exception();
@@ -133,17 +174,18 @@ int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statis
                 result = -1;
                 break;
             case Finding::Changed:
-                line = "File changed: " + record.FileName + " [" + finding.newText + "].";
+                line = "File changed: " + record.FileName + " [" + finding.text + "].";
                 if (stats) ++stats->Errors;
                 result = -1;
                 break;
             case Finding::AccessDenied:
-                line = "Warning: File access denied: " + record.FileName + ".";
+                line = "Warning: File access denied: " + finding.text + ".";
                 if (stats) ++stats->AccessDenied;
                 if (stopOnError) result = -2;
                 break;
             case Finding::NotFound:
-                line = "Warning: File not found: " + record.FileName + ".";
+                if (!options.reportMissing) break;
+                line = "Warning: File not found: " + finding.text + ".";
                 if (stats) ++stats->NotFound;
                 if (stopOnError) result = -3;
                 break;
@@ -161,13 +203,35 @@ int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statis
 }
 
 int CheckFiles(char const* path, std::ostream& out, Statistics* stats) {
-    return CheckFiles(path, out, stats, nullptr);
+    return CheckFiles(path, out, stats, CheckOptions());
 }
 
-int CheckFiles(char const* path, std::ostream& out, Statistics* stats, ProgressListener* progress) {
-    std::list<FileHashPair> records;
-    LoadHashList(path, records);
-    return CheckFiles(records, out, stats, false, progress);
+int CheckFiles(char const* path, std::ostream& out, Statistics* stats,
+               CheckOptions const& options) {
+    if (path == nullptr || *path == '\0') throw FileIOException("", "File name is empty", 0);
+    // A format error ends the check before any file is read.
+    std::size_t count = 0;
+    {
+        HashListReader scan(path);
+        for (FileHashPair record;;) {
+            HashListReader::Kind const kind = scan.Next(record);
+            if (kind == HashListReader::Unsplit) {
+                int const err = errno;
+                throw FileIOException(path, "HashList format error", err);
+            }
+            if (kind == HashListReader::End || kind == HashListReader::TooLong) break;
+            count += kind == HashListReader::Record;
+        }
+    }
+    ProgressScope scope(options.progress, count);
+    HashListReader reader(path);
+    int result = 0;
+    for (std::list<FileHashPair> window; ReadWindow(reader, window, path);) {
+        int const r = CheckFiles(window, out, stats, options);
+        if (r != 0) result = r;
+        if (result != 0 && options.stopOnError) break;
+    }
+    return result;
 }
 
 bool CalcHash(std::string const& fileName, std::string const& algText, std::string& result) {

@@ -1,6 +1,7 @@
 // The hash run: every entry of a file list (or one entry) hashed with
 // GOST R 34.11-2012 and printed as "name=#GOST3411_256_2012:digits".
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <vector>
@@ -16,48 +17,51 @@ namespace HashFileChecker {
 namespace {
 
 // The file an entry names: after the first '=', else after the last '/'.
-std::string SourceName(std::string const& entry) {
+std::string SourceName(std::string_view entry) {
     std::size_t eq = entry.find('=');
-    if (eq != std::string::npos) return entry.substr(eq + 1);
+    if (eq != std::string::npos) return std::string(entry.substr(eq + 1));
     std::size_t slash = entry.rfind('/');
-    return slash == std::string::npos ? entry : entry.substr(slash + 1);
-}
-
-// One line per pair: the name before the first '=', '=', the tagged digest.
-void PrintHashes(std::list<HashPair> const& pairs, std::ostream& out) {
-    for (auto const& p : pairs) {
-        out.write(p.FileName.data(),
-                  static_cast<std::streamsize>(std::min(p.FileName.find('='), p.FileName.size())));
-        out << '=' << p.HashText << std::endl;
-    }
+    return std::string(slash == std::string::npos ? entry : entry.substr(slash + 1));
 }
 
 }  // namespace
 
-void ProcessFiles(char const* text, bool isFileList, std::ostream& out) {
-    ProcessFiles(text, isFileList, out, nullptr);
+HashRun::HashRun(char const* text, bool isFileList) {
+    if (text == nullptr || *text == '\0') throw FileIOException("", "File name is empty", 0);
+    if (isFileList) {
+        LoadFileList(text, text_, starts_);
+    } else {
+        starts_.push_back(0);
+        text_.assign(text, std::strlen(text) + 1);
+    }
+    if (starts_.empty()) throw FileIOException("", "No files to process", 0);
 }
 
-void ProcessFiles(char const* text, bool isFileList, std::ostream& out,
-                  ProgressListener* progress) {
-    if (text == nullptr || *text == '\0') throw FileIOException("", "File name is empty", 0);
-    std::list<std::string> entries;
-    if (isFileList)
-        LoadFileList(text, entries);
-    else
-        entries.emplace_back(text);
-    if (entries.empty()) throw FileIOException("", "No files to process", 0);
+HashRun::~HashRun() = default;
 
-    // Hash every entry on every core; the earliest failing entry ends the run.
-    std::vector<std::string*> byIndex;
-    for (auto& entry : entries) byIndex.push_back(&entry);
-    std::size_t const n = byIndex.size();
-    std::vector<std::string> texts(n);
+std::string_view HashRun::Entry(std::size_t i) const {
+    return std::string_view(text_.data() + starts_[i]);
+}
+
+std::string_view HashRun::RecordedName(std::size_t i) const {
+    std::string_view const entry = Entry(i);
+    return entry.substr(0, entry.find('='));
+}
+
+void HashRun::Hash(ProgressListener* progress) {
+    std::size_t const n = Count();
+    std::unique_ptr<IHashFactory> factory(createHashFactory(GOST_3411_2012));
+    {
+        std::unique_ptr<IHash> empty(factory->createHash("", 0));
+        digestSize_ = empty->GetHashSize();
+        tag_ = empty->ToStr(false, true);
+        tag_.resize(tag_.size() - 2 * digestSize_);
+    }
+    digests_.assign(n * digestSize_, 0);
     std::vector<std::exception_ptr> failures(n);
     std::exception_ptr failure;
     {
         ProgressScope scope(progress, n);
-        std::unique_ptr<IHashFactory> factory(createHashFactory(GOST_3411_2012));
         unsigned const cores = AvailableCores();
         // Each worker hashes two entries side by side while there are more
         // entries than cores: a lane whose file is done takes the next entry.
@@ -69,7 +73,7 @@ void ProcessFiles(char const* text, bool isFileList, std::ostream& out,
                 job = HashJob();
                 job.index = i;
                 try {
-                    job.fileName = SourceName(*byIndex[i]);
+                    job.fileName = SourceName(Entry(i));
                     job.calc.reset(factory->createHashCalc());
                 } catch (...) {
                     job.failure = std::current_exception();
@@ -80,7 +84,7 @@ void ProcessFiles(char const* text, bool isFileList, std::ostream& out,
                 try {
                     if (!job.failure) {
                         std::unique_ptr<IHash> digest(factory->createHash(*job.calc, true));
-                        texts[job.index] = digest->ToStr(false, true);
+                        std::memcpy(&digests_[job.index * digestSize_], digest->Digest(), digestSize_);
                         if (progress) progress->FileHashed();
                     }
                 } catch (...) {
@@ -98,13 +102,56 @@ void ProcessFiles(char const* text, bool isFileList, std::ostream& out,
             return failure != nullptr;
         });
     }
-    // Nothing is printed after a failure.
-    if (failure) std::rethrow_exception(failure);
+    // Nothing can be written after a failure.
+    if (failure) {
+        digests_.clear();
+        std::rethrow_exception(failure);
+    }
+}
 
-    std::list<HashPair> pairs;
-    for (std::size_t i = 0; i < byIndex.size(); ++i)
-        pairs.push_back(HashPair{std::move(*byIndex[i]), std::move(texts[i])});
-    PrintHashes(pairs, out);
+std::uint64_t HashRun::OutputSize() const {
+    std::uint64_t size = 0;
+    for (std::size_t i = 0; i < Count(); ++i)
+        size += RecordedName(i).size() + 1 + tag_.size() + 2 * digestSize_ + 1;
+    return size;
+}
+
+void HashRun::Write(std::function<void(char const*, std::size_t)> const& write) const {
+    constexpr std::size_t kBlock = 1 << 20;
+    static char const kDigits[] = "0123456789abcdef";
+    std::string block;
+    block.reserve(kBlock);
+    for (std::size_t i = 0; i < Count(); ++i) {
+        // One line: the recorded name, '=', the tag and the digits.
+        std::string_view const name = RecordedName(i);
+        std::size_t const lineSize = name.size() + 1 + tag_.size() + 2 * digestSize_ + 1;
+        if (block.size() + lineSize > kBlock && !block.empty()) {
+            write(block.data(), block.size());
+            block.clear();
+        }
+        block.append(name).append(1, '=').append(tag_);
+        for (std::size_t k = 0; k < digestSize_; ++k) {
+            unsigned char const byte = digests_[i * digestSize_ + k];
+            block += kDigits[byte >> 4];
+            block += kDigits[byte & 15];
+        }
+        block += '\n';
+    }
+    if (!block.empty()) write(block.data(), block.size());
+}
+
+void ProcessFiles(char const* text, bool isFileList, std::ostream& out) {
+    ProcessFiles(text, isFileList, out, nullptr);
+}
+
+void ProcessFiles(char const* text, bool isFileList, std::ostream& out,
+                  ProgressListener* progress) {
+    HashRun run(text, isFileList);
+    run.Hash(progress);
+    run.Write([&](char const* data, std::size_t size) {
+        out.write(data, static_cast<std::streamsize>(size));
+        out.flush();
+    });
 }
 
 }  // namespace HashFileChecker

@@ -5,9 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <functional>
+#include <istream>
 #include <list>
+#include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace HashFileChecker {
 
@@ -46,19 +51,37 @@ struct Statistics {
     std::uint32_t AccessDenied;
 };
 
-// Told how a long run advances, for a progress display. The Hashed calls come
-// from the hashing threads; Finished comes when hashing ends, also when the
-// run fails. The hash run writes only after Finished; the check writes each
-// finding as soon as it is known, between a Pause and a Resume on one thread.
+// Told how a long run advances, for a progress display. The run's owner
+// (ProcessFiles, the path form of CheckFiles, or the caller of the list form)
+// announces Started and Finished, Finished also when the run fails. The other
+// calls come from the hashing threads: FileSized once a file is open,
+// BytesHashed as its blocks go through, FileHashed when its result is known.
+// A line written while files are still being hashed comes between a Pause and
+// a Resume on one thread.
 class ProgressListener {
 public:
     virtual ~ProgressListener() = default;
     virtual void Started(std::size_t files) = 0;
+    virtual void FileSized(std::uint64_t /*bytes*/) {}
     virtual void BytesHashed(std::uint64_t bytes) = 0;
     virtual void FileHashed() = 0;
     virtual void Finished() = 0;
     virtual void Pause() {}
     virtual void Resume() {}
+};
+
+// How a check runs.
+struct CheckOptions {
+    // Stop at the first record that sets a non-zero result, checking one
+    // record at a time so that none after it is opened; missing and
+    // unreadable files then fail the check.
+    bool stopOnError = false;
+    // False: a missing file is neither written nor counted.
+    bool reportMissing = true;
+    // Every recorded name is opened as root followed by the name ("/" between
+    // them for a relative name); findings show the recorded names.
+    std::string root;
+    ProgressListener* progress = nullptr;
 };
 
 // Hashes one entry (isFileList false) or every entry of a file list with
@@ -67,22 +90,93 @@ public:
 void ProcessFiles(char const* text, bool isFileList, std::ostream& out);
 void ProcessFiles(char const* text, bool isFileList, std::ostream& out, ProgressListener* progress);
 
+// The same run in steps, for a caller that writes the lines itself: the
+// entries are loaded, then every one is hashed, then the lines are formatted a
+// block at a time. Holds the entries and 32 bytes per entry.
+class HashRun {
+public:
+    // Loads one entry or the entries of a file list; throws as ProcessFiles.
+    HashRun(char const* text, bool isFileList);
+    ~HashRun();
+    HashRun(HashRun const&) = delete;
+    HashRun& operator=(HashRun const&) = delete;
+
+    std::size_t Count() const { return starts_.size(); }
+    // The name entry i records: its text before the first '='.
+    std::string_view RecordedName(std::size_t i) const;
+    // Hashes every entry on every core; throws the failure of the earliest
+    // entry that failed, and then nothing can be written.
+    void Hash(ProgressListener* progress);
+    // The exact number of bytes Write gives.
+    std::uint64_t OutputSize() const;
+    // Formats the lines in entry order into blocks of up to 1 MiB and hands
+    // each to write.
+    void Write(std::function<void(char const* data, std::size_t size)> const& write) const;
+
+private:
+    std::string_view Entry(std::size_t i) const;
+
+    std::string text_;                  // the entries, each ended by a NUL
+    std::vector<std::size_t> starts_;   // where each entry begins in text_
+    std::string tag_;                   // "#GOST3411_256_2012:"
+    std::vector<unsigned char> digests_;
+    std::size_t digestSize_ = 0;
+};
+
 // Checks records, writing each finding in record order as soon as it and
-// every earlier record are done; with stopOnError one record at a time, so
-// that none after the one that stops the check is opened. Returns 0, -1 (changed file or unknown algorithm),
-// -2 (access denied) or -3 (missing); the last two only with stopOnError.
+// every earlier record are done. Returns 0, -1 (changed file or unknown
+// algorithm), -2 (access denied) or -3 (missing); the last two only with
+// stopOnError.
 int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statistics* stats,
                bool stopOnError);
 int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statistics* stats,
-               bool stopOnError, ProgressListener* progress);
+               CheckOptions const& options);
+
+// Reads a hash list line by line, holding only the line at hand.
+class HashListReader {
+public:
+    enum Kind {
+        Record,    // a line split at its first '='
+        Skipped,   // an empty line, or one that begins with '['
+        Unsplit,   // any other line without '='
+        TooLong,   // a line over 4128 characters: it and all after it are not read
+        End,       // the end of the list
+    };
+    // Opens the list at path; throws if it cannot be opened.
+    explicit HashListReader(char const* path);
+    // Reads an open stream (standard input); name is the list's name in failures.
+    HashListReader(std::istream& in, char const* name);
+    ~HashListReader();
+    HashListReader(HashListReader const&) = delete;
+    HashListReader& operator=(HashListReader const&) = delete;
+
+    // Reads the next line and fills record when it is a Record. Throws a
+    // read error; after TooLong or End, gives End.
+    Kind Next(FileHashPair& record);
+    // The line read last, up to its first NUL, and its number from 1.
+    std::string const& Line() const { return line_; }
+    std::size_t LineNumber() const { return number_; }
+
+private:
+    struct Source;
+    Source* source_;
+    std::string name_;
+    std::string line_;
+    std::size_t number_ = 0;
+    bool ended_ = false;
+};
+
 // Appends the records of the hash list at path, split at the first '='.
 // Empty lines and lines starting with '[' are skipped. Returns 0 when the
 // whole list was read, or the number (from 1) of a line over 4128 characters,
 // which ends the reading.
 std::size_t LoadHashList(char const* path, std::list<FileHashPair>& records);
-// Reads the hash list at path (LoadHashList) and checks it with stopOnError false.
+// Checks the hash list at path with stopOnError false. The whole list is read
+// for format errors before any file is; then it is checked a window of records
+// at a time, so memory does not grow with its length.
 int CheckFiles(char const* path, std::ostream& out, Statistics* stats);
-int CheckFiles(char const* path, std::ostream& out, Statistics* stats, ProgressListener* progress);
+int CheckFiles(char const* path, std::ostream& out, Statistics* stats,
+               CheckOptions const& options);
 
 // Upper-case tagged digest of a file, by the algorithm that algText names
 // (GOST R 34.11-2012 when it names none). False if the file cannot be read.

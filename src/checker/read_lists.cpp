@@ -1,5 +1,7 @@
 #include "checker/read_lists.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -14,47 +16,119 @@ namespace {
 constexpr std::size_t kFileListLine = 8192;
 constexpr std::size_t kHashListLine = 4128;
 
-// Calls onLine with each line of a text file, up to its first NUL, for at most
-// maxLine characters a line. Returns 0 at the end of the file, or the number
-// (from 1) of a longer line, which ends the reading. Failures to open or read
-// are thrown with the given messages and errno.
-template <class OnLine>
-std::size_t ReadLines(char const* path, std::size_t maxLine, char const* openError,
-                      char const* readError, OnLine const& onLine) {
-    std::ifstream in(path);
-    if (!in.good()) throw FileIOException(path, openError, errno);
-    errno = 0;  // a format error reports whatever errno holds: nothing stale
-    std::unique_ptr<char[]> line(new char[maxLine + 1]);
-    for (std::size_t number = 1;; ++number) {
-        in.getline(line.get(), static_cast<std::streamsize>(maxLine + 1));
-        if (in.fail()) {
-            if (in.bad()) throw FileIOException(path, readError, errno);
-            return in.eof() ? 0 : number;
+// Reads a text file a line at a time, each up to its first NUL and at most
+// maxLine characters. Failures to read are thrown with the given message and
+// the error number.
+class LineReader {
+public:
+    LineReader(std::istream& in, std::size_t maxLine) : in_(in), line_(new char[maxLine + 1]), max_(maxLine) {}
+
+    enum Result { Line, TooLong, End };
+    Result Next(char const* path, char const* readError) {
+        in_.getline(line_.get(), static_cast<std::streamsize>(max_ + 1));
+        if (!in_.fail()) return Line;
+        if (in_.bad()) {
+            int const err = errno;
+            throw FileIOException(path, readError, err);
         }
-        onLine(static_cast<char const*>(line.get()));
+        return in_.eof() ? End : TooLong;
     }
-}
+    char const* Text() const { return line_.get(); }
+
+private:
+    std::istream& in_;
+    std::unique_ptr<char[]> line_;
+    std::size_t max_;
+};
 
 }  // namespace
 
-void LoadFileList(char const* path, std::list<std::string>& entries) {
-    ReadLines(path, kFileListLine, "Can`t open File List file for reading.",
-              "File List read error.", [&](char const* text) {
-                  if (text[0] != '\0') entries.emplace_back(text);
-              });
+void LoadFileList(char const* path, std::string& text, std::vector<std::size_t>& starts) {
+    std::ifstream in(path);
+    if (!in.good()) {
+        int const err = errno;
+        throw FileIOException(path, "Can`t open File List file for reading.", err);
+    }
+    // The entries take about the list's own size.
+    struct stat st;
+    if (stat(path, &st) == 0 && S_ISREG(st.st_mode)) text.reserve(text.size() + st.st_size + 1);
+    LineReader lines(in, kFileListLine);
+    while (lines.Next(path, "File List read error.") == LineReader::Line) {
+        std::size_t const size = std::strlen(lines.Text());
+        if (size == 0) continue;
+        starts.push_back(text.size());
+        text.append(lines.Text(), size + 1);
+    }
+}
+
+struct HashListReader::Source {
+    std::ifstream file;
+    std::istream& in;
+    LineReader lines;
+    explicit Source(char const* path) : file(path), in(file), lines(in, kHashListLine) {}
+    explicit Source(std::istream& stream) : in(stream), lines(in, kHashListLine) {}
+};
+
+HashListReader::HashListReader(char const* path) : source_(nullptr), name_(path) {
+    std::unique_ptr<Source> source(new Source(path));
+    if (!source->file.good()) {
+        int const err = errno;
+        throw FileIOException(path, "Can`t open HashList file for reading.", err);
+    }
+    source_ = source.release();
+    errno = 0;  // a format error reports whatever errno holds: nothing stale
+}
+
+HashListReader::HashListReader(std::istream& in, char const* name)
+    : source_(new Source(in)), name_(name) {}
+
+HashListReader::~HashListReader() {
+    delete source_;
+}
+
+HashListReader::Kind HashListReader::Next(FileHashPair& record) {
+    if (ended_) return End;
+    ++number_;
+    switch (source_->lines.Next(name_.c_str(), "HashList read error.")) {
+        case LineReader::TooLong:
+            ended_ = true;
+            return TooLong;
+        case LineReader::End:
+            ended_ = true;
+            return End;
+        case LineReader::Line:
+            break;
+    }
+    line_.assign(source_->lines.Text());
+    if (line_.empty() || line_[0] == '[') return Skipped;
+    std::size_t const eq = line_.find('=');
+    if (eq == std::string::npos) return Unsplit;
+    record.FileName.assign(line_, 0, eq);
+    record.HashText.assign(line_, eq + 1, std::string::npos);
+    record.Reserved.clear();
+    return Record;
 }
 
 std::size_t LoadHashList(char const* path, std::list<FileHashPair>& records) {
     if (path == nullptr || *path == '\0') throw FileIOException("", "File name is empty", 0);
-    return ReadLines(path, kHashListLine, "Can`t open HashList file for reading.",
-                     "HashList read error.", [&](char const* text) {
-                         if (text[0] == '\0' || text[0] == '[') return;
-                         char const* eq = std::strchr(text, '=');
-                         if (eq == nullptr)
-                             throw FileIOException(path, "HashList format error", errno);
-                         records.push_back(FileHashPair{std::string(text, eq),
-                                                        std::string(eq + 1), std::string()});
-                     });
+    HashListReader reader(path);
+    for (FileHashPair record;;) {
+        switch (reader.Next(record)) {
+            case HashListReader::Record:
+                records.push_back(std::move(record));
+                break;
+            case HashListReader::Skipped:
+                break;
+            case HashListReader::Unsplit: {
+                int const err = errno;
+                throw FileIOException(path, "HashList format error", err);
+            }
+            case HashListReader::TooLong:
+                return reader.LineNumber();
+            case HashListReader::End:
+                return 0;
+        }
+    }
 }
 
 }  // namespace HashFileChecker

@@ -1,5 +1,7 @@
 // icv_check HASHLIST: verifies every file of a hash list written by icv_writer
 // (or by hand, mixing MD5, GOST R 34.11-94 and GOST R 34.11-2012 lines).
+#include <unistd.h>
+
 #include <csignal>
 #include <iostream>
 #include <list>
@@ -7,6 +9,7 @@
 #include <string>
 
 #include "checker/hashfile_checker.h"
+#include "frontend/line_output.h"
 #include "frontend/progress.h"
 #include "frontend/report.h"
 
@@ -27,9 +30,13 @@ int main(int argc, char** argv) {
         std::list<HashFileChecker::FileHashPair> records;
         std::size_t const stoppedAt = HashFileChecker::LoadHashList(argv[1], records);
         HashFileChecker::Statistics stats = {0, 0, 0, 0};
+        frontend::LineOutput out(STDOUT_FILENO);
         auto progress = frontend::TerminalProgress::ForStandardError();
-        int result = HashFileChecker::CheckFiles(records, std::cout, &stats, false, progress.get());
-        frontend::CheckStandardOutput();
+        HashFileChecker::CheckOptions options;
+        options.progress = progress.get();
+        if (progress) progress->Started(records.size());
+        int result = HashFileChecker::CheckFiles(records, out, &stats, options);
+        if (progress) progress->Finished();
         // Never "all good" after checking less than the whole list.
         if (stoppedAt != 0)
             throw std::runtime_error("HashList line " + std::to_string(stoppedAt) +

@@ -1,10 +1,12 @@
 // icv_writer: prints "name=#GOST3411_256_2012:<digits>" for one file (-F) or
 // for every entry of a file list (-L).
+#include <unistd.h>
+
 #include <csignal>
 #include <iostream>
-#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "checker/hashfile_checker.h"
 #include "frontend/progress.h"
@@ -45,20 +47,22 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_DFL);
     std::signal(SIGXFSZ, SIG_IGN);
     return frontend::RunReportingFailures([&] {
-        char const* text = argv[1] + 2;
-        bool const isFileList = argv[1][1] == 'L';
-        // The recorded name (before the first '=') is one line of the hash list.
-        std::string const entry = text;
-        if (!isFileList && entry.substr(0, entry.find('=')).find('\n') != std::string::npos)
-            throw std::runtime_error(
-                "The name to record contains a line break; a hash list holds one name a line");
-        auto progress = frontend::TerminalProgress::ForStandardError();
-        // The library flushes every line; the result reaches the kernel in
-        // large blocks, and only once every file is hashed.
-        std::ostringstream result;
-        result.exceptions(std::ios::badbit);  // a line that cannot be held is a failure
-        HashFileChecker::ProcessFiles(text, isFileList, result, progress.get());
-        frontend::WriteWholeOutput(result.str());
+        HashFileChecker::HashRun run(argv[1] + 2, argv[1][1] == 'L');
+        // Each recorded name becomes one line that every check reads as a record.
+        for (std::size_t i = 0; i < run.Count(); ++i) {
+            std::string_view const name = run.RecordedName(i);
+            if (name.find('\n') != std::string_view::npos)
+                throw std::runtime_error(
+                    "The name to record contains a line break; a hash list holds one name a line");
+            if (!name.empty() && name[0] == '[')
+                throw std::runtime_error(
+                    "The name to record begins with '['; every check skips such a line");
+        }
+        run.Hash(frontend::TerminalProgress::ForStandardError().get());
+        // The list reaches the output in large blocks, and only once every file is hashed.
+        frontend::WriteWholeOutput(STDOUT_FILENO, run.OutputSize(), [&](frontend::Sink const& sink) {
+            run.Write(sink);
+        });
         return 0;
     });
 }

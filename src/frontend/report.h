@@ -2,8 +2,6 @@
 // exact texts users' scripts match, with exit code -1 (status 255).
 #pragma once
 
-#include <cerrno>
-#include <cstring>
 #include <exception>
 #include <iostream>
 #include <stdexcept>
@@ -29,16 +27,6 @@ int RunReportingFailures(Body&& body) {
         std::cerr << "Unhandled exception: ???" << std::endl;
     }
     return -1;
-}
-
-// Throws if anything written to standard output was lost (a full disk, a
-// closed pipe), so that a run never ends in success with a truncated list.
-inline void CheckStandardOutput() {
-    int err = errno;
-    if (std::cout.flush()) return;
-    std::string text = "Write error on standard output";
-    if (err != 0) text += std::string(": ") + std::strerror(err);
-    throw std::runtime_error(text);
 }
 
 }  // namespace frontend
