@@ -30,31 +30,6 @@ std::string Rooted(std::string const& root, std::string const& name) {
     return root + (name.empty() || name[0] != '/' ? "/" : "") + name;
 }
 
-// Fills window (emptied first) with the next records of a list, at most 4096
-// of them or 1 MiB of text; false when none was left.
-bool ReadWindow(HashListReader& reader, std::list<FileHashPair>& window, char const* path) {
-    window.clear();
-    std::size_t text = 0;
-    for (FileHashPair record; window.size() < 4096 && text < (1u << 20);) {
-        switch (reader.Next(record)) {
-            case HashListReader::Record:
-                text += record.FileName.size() + record.HashText.size();
-                window.push_back(std::move(record));
-                break;
-            case HashListReader::Skipped:
-                break;
-            case HashListReader::Unsplit: {
-                int const err = errno;
-                throw FileIOException(path, "HashList format error", err);
-            }
-            case HashListReader::TooLong:
-            case HashListReader::End:
-                return !window.empty();
-        }
-    }
-    return true;
-}
-
 // Whether a file's failure ends the check: anything but a missing file or
 // one that may not be read.
 bool EndsCheck(HashJob const& job) {
@@ -225,8 +200,15 @@ int CheckFiles(char const* path, std::ostream& out, Statistics* stats,
     }
     ProgressScope scope(options.progress, count);
     HashListReader reader(path);
+    auto const records = [&](HashListReader::Kind kind, FileHashPair const&) {
+        if (kind == HashListReader::Unsplit) {
+            int const err = errno;
+            throw FileIOException(path, "HashList format error", err);
+        }
+        return true;
+    };
     int result = 0;
-    for (std::list<FileHashPair> window; ReadWindow(reader, window, path);) {
+    for (std::list<FileHashPair> window; ReadWindow(reader, window, records);) {
         int const r = CheckFiles(window, out, stats, options);
         if (r != 0) result = r;
         if (result != 0 && options.stopOnError) break;

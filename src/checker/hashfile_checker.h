@@ -166,6 +166,13 @@ private:
     bool ended_ = false;
 };
 
+// Fills window (emptied first) with the next records of a list, until it holds
+// 4096 of them or 1 MiB of text. accept(kind, record) is asked about every line
+// read: a Record joins the window when it answers true; for the other kinds the
+// answer is ignored, but it may throw. False when no record was left.
+using AcceptLine = std::function<bool(HashListReader::Kind, FileHashPair const&)>;
+bool ReadWindow(HashListReader& reader, std::list<FileHashPair>& window, AcceptLine const& accept);
+
 // Appends the records of the hash list at path, split at the first '='.
 // Empty lines and lines starting with '[' are skipped. Returns 0 when the
 // whole list was read, or the number (from 1) of a line over 4128 characters,

@@ -109,6 +109,21 @@ HashListReader::Kind HashListReader::Next(FileHashPair& record) {
     return Record;
 }
 
+bool ReadWindow(HashListReader& reader, std::list<FileHashPair>& window, AcceptLine const& accept) {
+    window.clear();
+    std::size_t text = 0;
+    for (FileHashPair record; window.size() < 4096 && text < (1u << 20);) {
+        HashListReader::Kind const kind = reader.Next(record);
+        bool const keep = accept(kind, record);
+        if (kind == HashListReader::End || kind == HashListReader::TooLong) break;
+        if (kind == HashListReader::Record && keep) {
+            text += record.FileName.size() + record.HashText.size();
+            window.push_back(std::move(record));
+        }
+    }
+    return !window.empty();
+}
+
 std::size_t LoadHashList(char const* path, std::list<FileHashPair>& records) {
     if (path == nullptr || *path == '\0') throw FileIOException("", "File name is empty", 0);
     HashListReader reader(path);
