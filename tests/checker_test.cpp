@@ -74,7 +74,7 @@ std::vector<std::size_t> reportsOf(std::size_t n, std::size_t claims, std::size_
                                    std::size_t throwsAt) {
     std::vector<std::size_t> reports;
     std::vector<std::atomic<int>> runs(n);
-    auto work = [&](Batch& b) {
+    auto work = [&](IndexCursor& b) {
         std::vector<std::size_t> mine;
         for (std::size_t i; mine.size() <= claims && b.Take(i);) mine.push_back(i);
         for (std::size_t k = mine.size(); k-- > 0;)
@@ -231,7 +231,7 @@ TEST_F(Checker, EveryFailingAllocationOfARunIsAFailureOrLeavesItComplete) {
     HashFileChecker::ProcessFiles(list.c_str(), true, whole);
     for (long k = 0; k < 400; ++k) {
         std::size_t reported = 0;
-        auto work = [](Batch& b) { b.Done(b.First(), false); };
+        auto work = [](IndexCursor& b) { b.Done(b.First(), false); };
         std::function<bool(std::size_t)> report = [&](std::size_t) { return ++reported, false; };
         allocationsBeforeFailure = k;
         try {

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "checker/hashfile_checker.h"
-#include "checker/parallel_runner.h"
+#include "checker/block_reader.h"
+#include "checker/engine.h"
 #include "checker/progress_scope.h"
-#include "checker/read_file.h"
 
 namespace HashFileChecker {
 
@@ -30,40 +30,122 @@ std::string Rooted(std::string const& root, std::string const& name) {
     return root + (name.empty() || name[0] != '/' ? "/" : "") + name;
 }
 
-// Whether a file's failure ends the check: anything but a missing file or
-// one that may not be read.
-bool EndsCheck(HashJob const& job) {
-    return job.failure && job.errCode != EACCES && job.errCode != ENOENT;
-}
+// Each record's file recomputed with the algorithm its digest text names and
+// compared; the findings written in record order.
+class RecordCheck : public FileRun {
+public:
+    RecordCheck(std::vector<FileHashPair const*> const& records, std::ostream& out,
+                Statistics* stats, CheckOptions const& options)
+        : records_(records), findings_(records.size()), out_(out), stats_(stats), options_(options) {}
 
-// The finding of a record whose file was read whole or failed; true when the
-// check cannot go on past it.
-bool Conclude(FileHashPair const& record, HashJob const& job, bool stopOnError,
-              std::size_t rootSize, Finding& finding) {
-    if (EndsCheck(job)) {
-        finding.kind = Finding::Fatal;
-        finding.fatal = job.failure;
+    bool Prepare(HashJob& job) override {
+        FileHashPair const& record = *records_[job.index];
+        Finding& finding = findings_[job.index];
+        job.factory.reset(createHashFactory(record.HashText));
+        if (!job.factory) {
+            finding.kind = Finding::UnknownAlgorithm;
+            return false;
+        }
+        job.calc.reset(job.factory->createHashCalc());
+        finding.calculatorMade = true;
+        job.fileName = options_.root.empty() ? record.FileName : Rooted(options_.root, record.FileName);
         return true;
     }
-    if (job.failure) {
-        finding.kind = job.errCode == EACCES ? Finding::AccessDenied : Finding::NotFound;
-        // The name the file was opened under, as the failure gives it, less the root.
+
+    bool Conclude(HashJob& job) override {
+        Finding& finding = findings_[job.index];
         try {
-            std::rethrow_exception(job.failure);
-        } catch (FileIOException const& e) {
-            finding.text = e.FileName.substr(std::min(rootSize, e.FileName.size()));
+            return Conclude(*records_[job.index], job, finding);
+        } catch (...) {
+            finding.kind = Finding::Fatal;
+            finding.fatal = std::current_exception();
+            return true;
         }
-        return stopOnError;
     }
-    std::unique_ptr<IHash> digest(job.factory->createHash(*job.calc, true));
-    if (digest->Check(record.HashText, false) || digest->Check(record.HashText, true)) {
-        finding.kind = Finding::Matches;
-        return false;
+
+    bool Report(std::size_t i) override {
+        FileHashPair const& record = *records_[i];
+        Finding finding = std::move(findings_[i]);
+        if (stats_ && finding.calculatorMade) ++stats_->Processed;
+        std::string line;
+        switch (finding.kind) {
+            case Finding::Fatal:
+                std::rethrow_exception(finding.fatal);
+            case Finding::UnknownAlgorithm:
+                line = "Can't create hash calculator for " + record.FileName + " [" +
+                       record.HashText + "].";
+                Count(&Statistics::Errors, -1);
+                break;
+            case Finding::Changed:
+                line = "File changed: " + record.FileName + " [" + finding.text + "].";
+                Count(&Statistics::Errors, -1);
+                break;
+            case Finding::AccessDenied:
+                line = "Warning: File access denied: " + finding.text + ".";
+                Count(&Statistics::AccessDenied, options_.stopOnError ? -2 : 0);
+                break;
+            case Finding::NotFound:
+                if (!options_.reportMissing) break;
+                line = "Warning: File not found: " + finding.text + ".";
+                Count(&Statistics::NotFound, options_.stopOnError ? -3 : 0);
+                break;
+            default:
+                break;
+        }
+        if (!line.empty()) {
+            PausedProgress paused(options_.progress);
+            out_ << line << std::endl;
+        }
+        return result_ != 0 && options_.stopOnError;
     }
-    finding.kind = Finding::Changed;
-    finding.text = digest->ToStr(false, true);
-    return stopOnError;
-}
+
+    int Result() const { return result_; }
+
+private:
+    // One more of a counter; a result other than 0 becomes the check's.
+    void Count(std::uint32_t Statistics::*counter, int result) {
+        if (stats_) ++(stats_->*counter);
+        if (result != 0) result_ = result;
+    }
+
+    // The finding of a record whose file was read whole or failed; true when
+    // the check cannot go on past it.
+    bool Conclude(FileHashPair const& record, HashJob const& job, Finding& finding) {
+        if (!job.calc && !job.failure) return options_.stopOnError;  // no algorithm: nothing read
+        bool const warning = job.errCode == EACCES || job.errCode == ENOENT;
+        if (job.failure && !warning) {
+            finding.kind = Finding::Fatal;
+            finding.fatal = job.failure;
+            return true;
+        }
+        if (job.failure) {
+            finding.kind = job.errCode == EACCES ? Finding::AccessDenied : Finding::NotFound;
+            // The name the file was opened under, as the failure gives it, less the root.
+            try {
+                std::rethrow_exception(job.failure);
+            } catch (FileIOException const& e) {
+                std::size_t const rootSize = job.fileName.size() - record.FileName.size();
+                finding.text = e.FileName.substr(std::min(rootSize, e.FileName.size()));
+            }
+            return options_.stopOnError;
+        }
+        std::unique_ptr<IHash> digest(job.factory->createHash(*job.calc, true));
+        if (digest->Check(record.HashText, false) || digest->Check(record.HashText, true)) {
+            finding.kind = Finding::Matches;
+            return false;
+        }
+        finding.kind = Finding::Changed;
+        finding.text = digest->ToStr(false, true);
+        return options_.stopOnError;
+    }
+
+    std::vector<FileHashPair const*> const& records_;
+    std::vector<Finding> findings_;
+    std::ostream& out_;
+    Statistics* stats_;
+    CheckOptions const& options_;
+    int result_ = 0;
+};
 
 }  // namespace
 
@@ -76,105 +158,12 @@ int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statis
 
 int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statistics* stats,
                CheckOptions const& options) {
-    bool const stopOnError = options.stopOnError;
-    ProgressListener* const progress = options.progress;
     std::vector<FileHashPair const*> byIndex;
+    byIndex.reserve(records.size());
     for (auto const& record : records) byIndex.push_back(&record);
-    std::vector<Finding> findings(byIndex.size());
-
-    // Each worker checks two records side by side while there are more than
-    // cores: a lane whose file is done takes the next record. Stopping at the
-    // first error means no record after it is opened: then one at a time.
-    unsigned const cores = stopOnError ? 1 : AvailableCores();
-    std::size_t const n = byIndex.size(), lanes = n > cores && !stopOnError ? 2 : 1;
-    // Record i is found; ends: the check cannot go on past it.
-    auto found = [&](Batch& batch, std::size_t i, bool ends) {
-        if (progress) progress->FileHashed();
-        batch.Done(i, ends);
-    };
-    auto work = [&](Batch& batch) {
-        auto next = [&](HashJob& job) {
-            for (std::size_t i; batch.Take(i);) {
-                FileHashPair const& record = *byIndex[i];
-                job = HashJob();
-                job.index = i;
-                try {
-                    job.factory.reset(createHashFactory(record.HashText));
-                    if (!job.factory) {
-                        findings[i].kind = Finding::UnknownAlgorithm;
-                        found(batch, i, stopOnError);
-                        continue;
-                    }
-                    job.calc.reset(job.factory->createHashCalc());
-                    findings[i].calculatorMade = true;
-                    job.fileName = options.root.empty() ? record.FileName : Rooted(options.root, record.FileName);
-                } catch (...) {
-                    job.failure = std::current_exception();
-                }
-                return true;
-            }
-            return false;
-        };
-        auto done = [&](HashJob& job) {
-            Finding& finding = findings[job.index];
-            bool ends;
-            try {
-                ends = Conclude(*byIndex[job.index], job, stopOnError,
-                                job.fileName.size() - byIndex[job.index]->FileName.size(), finding);
-            } catch (...) {
-                finding.kind = Finding::Fatal;
-                finding.fatal = std::current_exception();
-                ends = true;
-            }
-            found(batch, job.index, ends);
-        };
-        HashFiles(
-            lanes, next, [&](HashJob const& job) { return batch.Wanted(job.index); }, done,
-            progress);
-    };
-    // Reports record i; true when the check ends there.
-    int result = 0;
-    std::function<bool(std::size_t)> const reportRecord = [&](std::size_t i) {
-        FileHashPair const& record = *byIndex[i];
-        Finding finding = std::move(findings[i]);
-        if (stats && finding.calculatorMade) ++stats->Processed;
-        std::string line;
-        switch (finding.kind) {
-            case Finding::Fatal:
-                std::rethrow_exception(finding.fatal);
-            case Finding::UnknownAlgorithm:
-                line = "Can't create hash calculator for " + record.FileName + " [" +
-                       record.HashText + "].";
-                if (stats) ++stats->Errors;
-                result = -1;
-                break;
-            case Finding::Changed:
-                line = "File changed: " + record.FileName + " [" + finding.text + "].";
-                if (stats) ++stats->Errors;
-                result = -1;
-                break;
-            case Finding::AccessDenied:
-                line = "Warning: File access denied: " + finding.text + ".";
-                if (stats) ++stats->AccessDenied;
-                if (stopOnError) result = -2;
-                break;
-            case Finding::NotFound:
-                if (!options.reportMissing) break;
-                line = "Warning: File not found: " + finding.text + ".";
-                if (stats) ++stats->NotFound;
-                if (stopOnError) result = -3;
-                break;
-            default:
-                break;
-        }
-        if (!line.empty()) {
-            PausedProgress paused(progress);
-            out << line << std::endl;
-        }
-        return result != 0 && stopOnError;
-    };
-    RunInIndexOrder(n, cores, work, reportRecord);
-    return result;
+    RecordCheck check(byIndex, out, stats, options);
+    HashInIndexOrder(byIndex.size(), check, options.stopOnError, options.progress);
+    return check.Result();
 }
 
 int CheckFiles(char const* path, std::ostream& out, Statistics* stats) {
@@ -221,7 +210,7 @@ bool CalcHash(std::string const& fileName, std::string const& algText, std::stri
     if (!factory) factory.reset(createHashFactory(GOST_3411_2012));
     std::unique_ptr<IHash_Calc> calc(factory->createHashCalc());
     try {
-        GetFileHash(fileName.c_str(), calc);
+        GetFileHash(fileName.c_str(), *calc);
     } catch (FileIOException const&) {
         return false;
     }

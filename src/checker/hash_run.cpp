@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "checker/hashfile_checker.h"
-#include "checker/parallel_runner.h"
+#include "checker/engine.h"
 #include "checker/progress_scope.h"
-#include "checker/read_file.h"
 #include "checker/read_lists.h"
 
 namespace HashFileChecker {
@@ -48,8 +49,57 @@ std::string_view HashRun::RecordedName(std::size_t i) const {
     return entry.substr(0, entry.find('='));
 }
 
+namespace {
+
+// Each entry's source file hashed into its digest; the earliest failure kept.
+class EntryHashing : public FileRun {
+public:
+    EntryHashing(HashRun const& run, IHashFactory const& factory, std::vector<unsigned char>& digests,
+                 std::size_t digestSize)
+        : run_(run), factory_(factory), digests_(digests), digestSize_(digestSize) {}
+
+    bool Prepare(HashJob& job) override {
+        job.fileName = SourceName(run_.Entry(job.index));
+        job.calc.reset(factory_.createHashCalc());
+        return true;
+    }
+    bool Conclude(HashJob& job) override {
+        try {
+            if (!job.failure) {
+                std::unique_ptr<IHash> digest(factory_.createHash(*job.calc, true));
+                std::memcpy(&digests_[job.index * digestSize_], digest->Digest(), digestSize_);
+                return false;
+            }
+        } catch (...) {
+            job.failure = std::current_exception();
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        failures_.emplace(job.index, job.failure);
+        return true;
+    }
+    bool Report(std::size_t i) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto const failed = failures_.find(i);
+        if (failed == failures_.end()) return false;
+        failure_ = failed->second;
+        return true;
+    }
+    // The failure that ended the run, if one did.
+    std::exception_ptr Failure() const { return failure_; }
+
+private:
+    HashRun const& run_;
+    IHashFactory const& factory_;
+    std::vector<unsigned char>& digests_;
+    std::size_t digestSize_;
+    std::mutex mutex_;
+    std::map<std::size_t, std::exception_ptr> failures_;  // few: a run ends at the first
+    std::exception_ptr failure_;
+};
+
+}  // namespace
+
 void HashRun::Hash(ProgressListener* progress) {
-    std::size_t const n = Count();
     std::unique_ptr<IHashFactory> factory(createHashFactory(GOST_3411_2012));
     {
         std::unique_ptr<IHash> empty(factory->createHash("", 0));
@@ -57,55 +107,16 @@ void HashRun::Hash(ProgressListener* progress) {
         tag_ = empty->ToStr(false, true);
         tag_.resize(tag_.size() - 2 * digestSize_);
     }
-    digests_.assign(n * digestSize_, 0);
-    std::vector<std::exception_ptr> failures(n);
-    std::exception_ptr failure;
+    digests_.assign(Count() * digestSize_, 0);
+    EntryHashing hashing(*this, *factory, digests_, digestSize_);
     {
-        ProgressScope scope(progress, n);
-        unsigned const cores = AvailableCores();
-        // Each worker hashes two entries side by side while there are more
-        // entries than cores: a lane whose file is done takes the next entry.
-        std::size_t const lanes = n > cores ? 2 : 1;
-        auto work = [&](Batch& batch) {
-            auto next = [&](HashJob& job) {
-                std::size_t i;
-                if (!batch.Take(i)) return false;
-                job = HashJob();
-                job.index = i;
-                try {
-                    job.fileName = SourceName(Entry(i));
-                    job.calc.reset(factory->createHashCalc());
-                } catch (...) {
-                    job.failure = std::current_exception();
-                }
-                return true;
-            };
-            auto done = [&](HashJob& job) {
-                try {
-                    if (!job.failure) {
-                        std::unique_ptr<IHash> digest(factory->createHash(*job.calc, true));
-                        std::memcpy(&digests_[job.index * digestSize_], digest->Digest(), digestSize_);
-                        if (progress) progress->FileHashed();
-                    }
-                } catch (...) {
-                    job.failure = std::current_exception();
-                }
-                failures[job.index] = job.failure;
-                batch.Done(job.index, job.failure != nullptr);
-            };
-            HashFiles(
-                lanes, next, [&](HashJob const& job) { return batch.Wanted(job.index); }, done,
-                progress);
-        };
-        RunInIndexOrder(n, cores, work, [&](std::size_t i) {
-            failure = failures[i];
-            return failure != nullptr;
-        });
+        ProgressScope scope(progress, Count());
+        HashInIndexOrder(Count(), hashing, false, progress);
     }
     // Nothing can be written after a failure.
-    if (failure) {
+    if (hashing.Failure()) {
         digests_.clear();
-        std::rethrow_exception(failure);
+        std::rethrow_exception(hashing.Failure());
     }
 }
 

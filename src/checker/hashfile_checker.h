@@ -102,7 +102,8 @@ public:
     HashRun& operator=(HashRun const&) = delete;
 
     std::size_t Count() const { return starts_.size(); }
-    // The name entry i records: its text before the first '='.
+    // Entry i as given, and the name it records: its text before the first '='.
+    std::string_view Entry(std::size_t i) const;
     std::string_view RecordedName(std::size_t i) const;
     // Hashes every entry on every core; throws the failure of the earliest
     // entry that failed, and then nothing can be written.
@@ -114,8 +115,6 @@ public:
     void Write(std::function<void(char const* data, std::size_t size)> const& write) const;
 
 private:
-    std::string_view Entry(std::size_t i) const;
-
     std::string text_;                  // the entries, each ended by a NUL
     std::vector<std::size_t> starts_;   // where each entry begins in text_
     std::string tag_;                   // "#GOST3411_256_2012:"

@@ -22,11 +22,11 @@ inline unsigned AvailableCores() {
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
-// The index handed to one call of work, and the further ones it claims.
-class Batch {
+// Hands a call of work its index and the further ones it takes.
+class IndexCursor {
 public:
     std::size_t First() const { return first_; }
-    // Gives the batch's own index first, then takes the lowest index not yet
+    // Gives the cursor's own index first, then takes the lowest index not yet
     // taken, if it is still wanted.
     bool Take(std::size_t& i) {
         if (!given_) return given_ = true, i = first_, true;
@@ -35,7 +35,7 @@ public:
     }
     // False once an index below i ended the run: its result is not wanted.
     bool Wanted(std::size_t i) const { return i < end_.load(std::memory_order_relaxed); }
-    // Index i of the batch is finished (in any order; again: no effect);
+    // Index i, its own or one it took, is finished (in any order; again: no effect);
     // endsRun: no index above it is wanted. Reports what can be reported now.
     void Done(std::size_t i, bool endsRun) {
         std::lock_guard<std::mutex> lock(state_.reporting);
@@ -64,7 +64,7 @@ private:
         std::exception_ptr failure;
         std::mutex reporting;
     };
-    Batch(State& state, std::atomic<std::size_t>& end, std::size_t first)
+    IndexCursor(State& state, std::atomic<std::size_t>& end, std::size_t first)
         : state_(state), end_(end), first_(first), given_(false) {}
     void ShortenTo(std::size_t e) {
         for (std::size_t cur = end_.load(); e < cur && !end_.compare_exchange_weak(cur, e);) {
@@ -77,7 +77,7 @@ private:
     bool given_;
 };
 
-// Runs work(batch) for indices below n on up to `threads` threads (at least
+// Runs work(cursor) for indices below n on up to `threads` threads (at least
 // one: the caller's), each taking the lowest index not yet taken, and
 // report(i) in index order as soon as every index up to i is done, one at a
 // time. Work takes its index and may take further ones as it goes; it marks
@@ -94,19 +94,19 @@ private:
 template <class Work>
 void RunInIndexOrder(std::size_t n, unsigned threads, Work const& work,
                      std::function<bool(std::size_t)> const& report) {
-    Batch::State state{report, std::vector<char>(n, 0), {0}, 0, nullptr, {}};
+    IndexCursor::State state{report, std::vector<char>(n, 0), {0}, 0, nullptr, {}};
     std::atomic<std::size_t> end{n};
     auto worker = [&] {
         for (std::size_t i; (i = state.next.fetch_add(1)) < n && i < end.load();) {
-            Batch batch(state, end, i);
+            IndexCursor cursor(state, end, i);
             try {
-                work(batch);
+                work(cursor);
             } catch (...) {
                 std::lock_guard<std::mutex> lock(state.reporting);
                 if (!state.failure) state.failure = std::current_exception();
-                batch.ShortenTo(i);
+                cursor.ShortenTo(i);
             }
-            batch.Done(i, false);
+            cursor.Done(i, false);
         }
     };
 
@@ -118,9 +118,9 @@ void RunInIndexOrder(std::size_t n, unsigned threads, Work const& work,
         }
     } helpers;
     try {
-        std::size_t const extra = std::min<std::size_t>(std::max(threads, 1u), n);
-        helpers.threads.reserve(extra);
-        for (std::size_t t = 1; t < extra; ++t) helpers.threads.emplace_back(worker);
+        std::size_t const threadCount = std::min<std::size_t>(std::max(threads, 1u), n);
+        helpers.threads.reserve(threadCount);
+        for (std::size_t t = 1; t < threadCount; ++t) helpers.threads.emplace_back(worker);
     } catch (...) {
         // fewer threads, same result
     }
