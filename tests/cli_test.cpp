@@ -3,13 +3,20 @@
 // sparse file larger than 4 GiB, are labelled slow.
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cerrno>
 
 #include <string>
 #include <vector>
 
 #include "cli_util.h"
-#include "frontend/report.h"
+#include "frontend/whole_output.h"
 #include "test_util.h"
 
 namespace {
@@ -43,10 +50,15 @@ std::string const kCheckUsage =
     "Usage: icv HASHLIST\nVerifies the files of a hash list written by icv_writer.\n"
     "return codes: 0 - all files match, 1 - invalid command line,\n"
     "  2 - a file changed, is missing or unreadable, 255 - error.\n";
+std::string const kDeep = [] {  // a name that makes a line of exactly 4128 characters
+    std::string name;
+    while (name.size() < 4094) name += "d/";
+    return name + "x";
+}();
 std::string const kLong = "HashList line 2 is longer than 4128 characters; it and the lines after it were not checked\n";
 
 enum Tool { W, C };
-enum Out { Captured, DevFull, ClosedPipe, SmallFileSizeLimit, Unprivileged, InExamples };
+enum Out { Captured, DevFull, ClosedPipe, SmallFileSizeLimit, AppendedToOld, Unprivileged, InExamples };
 
 struct Row {
     Tool tool;
@@ -80,6 +92,8 @@ Row const kRows[] = {
     {W, {"-Fsub"}, "", "", ioError("File read error", "sub", 21), 255},
     {W, {"-Ffifo"}, "", "", ioError("File read error", "fifo", 29), 255},
     {W, {"-Fa\nb=a.txt"}, "", "", "Error: The name to record contains a line break; a hash list holds one name a line\n", 255},
+    {W, {"-F[x]=a.txt"}, "", "", "Error: The name to record begins with '['; every check skips such a line\n", 255},
+    {W, {"-Llist"}, "a.txt\n[x]\n", "", "Error: The name to record begins with '['; every check skips such a line\n", 255},
     // File lists.
     {W, {"-Llist"}, "\n\na.txt\n\n\nx/a.txt\r\nb/a.txt", "a.txt" LINE "x/a.txt\r" LINE "b/a.txt" LINE, "", 0},
     {W, {"-Llist"}, "a.txt\0junk\n\0hidden\nb\xff.bin\n"s, "a.txt" LINE "b\xff.bin" LINE, "", 0},
@@ -108,6 +122,7 @@ Row const kRows[] = {
     {C, {"list"}, "list=#MD5:00000000000000000000000000000000\n", "File changed: list [#MD5:7fbfa7b72234f75d3c36722e68480e02].\n", summary(1, 1, 0, 0), 2},
     {C, {"list"}, "a.txt=#MD5:" ABC_MD5 "\nno separator\n", "", ioError("HashList format error", "list", 0), 255},
     {C, {"gone"}, "", "", ioError("Can`t open HashList file for reading.", "gone", 2), 255},
+    {C, {"list"}, kDeep + "=" ABC_MD5 "\n", "Warning: File not found: " + kDeep + ".\n", summary(1, 0, 1, 0), 2},
     // Never all good after checking less than the whole list.
     {C, {"list"}, "gone=" ABC "\n" + std::string(4129, 'l') + "\ngone=" ABC_MD5 "\n", "Warning: File not found: gone.\n", "Error: " + kLong, 255},
     {C, {"/dev/zero"}, "", "", "Error: HashList line 1 is longer than 4128 characters; it and the lines after it were not checked\n", 255},
@@ -118,6 +133,7 @@ Row const kRows[] = {
     {W, {"-Fa.txt"}, "", "", "", 128 + SIGPIPE, ClosedPipe},
     {C, {"list"}, "gone=" ABC_MD5 "\n", "", "", 128 + SIGPIPE, ClosedPipe},
     {W, {"-Fa.txt"}, "", "", "Error: Write error on standard output: File too large\n", 255, SmallFileSizeLimit},
+    {W, {"-Fa.txt"}, "", "old\na.txt" LINE, "", 0, AppendedToOld},
     // Files that exist but cannot be read.
     {W, {"-Fsecret.txt"}, "", "", ioError("Can`t open File for reading.", "secret.txt", 13), 255, Unprivileged},
     {C, {"list"}, "secret.txt=" ABC_MD5 "\ngone.txt=" ABC_MD5 "\n",
@@ -155,6 +171,11 @@ TEST_P(Cli, PrintsExactlyWhatTheRowSays) {
     if (row.how == SmallFileSizeLimit) {
         options.wrapper = {"/usr/bin/prlimit", "--fsize=64"};  // no file grows past 64 bytes
         options.stdoutPath = dir / "out";  // a regular file: nothing may reach it
+    }
+    if (row.how == AppendedToOld) {
+        dir.write("out", "old\n");
+        options.stdoutPath = dir / "out";
+        options.appendStdout = true;
     }
     auto r = testutil::run(row.tool == W ? ICV_WRITER_PATH : ICV_CHECK_PATH, row.args, options);
     EXPECT_EQ(r.out, row.out);
@@ -203,17 +224,115 @@ TEST(CliParallel, EveryCoreWritesWhatOneCoreWrites) {
     }
 }
 
-// The failures that no command line can provoke.
-TEST(Report, UnknownExceptionsAndUnsignedErrorCodesHaveTheirExactLines) {
-    testing::internal::CaptureStderr();
-    int const codes = frontend::RunReportingFailures([]() -> int { throw 42; }) +
-                      frontend::RunReportingFailures([]() -> int {
-                          throw HashFileChecker::FileIOException("", "x", 0xFFFFFFFFu);
-                      }) +
-                      frontend::RunReportingFailures([] { return 7; });
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Unhandled exception: ???\nFileIO Error: x\nFile-[] ErrCode-4294967295\n");
-    EXPECT_EQ(codes, 5);
+}  // namespace
+
+// The output's system calls, replaced: a filesystem that cannot reserve space,
+// a write that fails, and a signal that arrives between two calls.
+namespace {
+struct {
+    bool reserves = true;
+    int failingWrite = 0;  // this write fails with ENOSPC (from 1; 0: none)
+    int signalAt = 0;      // SIGTERM arrives on reserving (1) or at the second write (2)
+    int writes = 0;
+} seam;
+}  // namespace
+
+namespace frontend::output_calls {
+int fstat(int fd, struct stat* st) { return ::fstat(fd, st); }
+int getfl(int fd) { return ::fcntl(fd, F_GETFL); }
+off_t tell(int fd) { return ::lseek(fd, 0, SEEK_CUR); }
+int reserve(int fd, off_t offset, off_t size) {
+    if (seam.signalAt == 1) raise(SIGTERM);
+    if (!seam.reserves) return errno = EOPNOTSUPP, -1;
+    return ::fallocate(fd, FALLOC_FL_KEEP_SIZE, offset, size);
+}
+ssize_t write(int fd, void const* data, std::size_t size) {
+    if (++seam.writes == seam.failingWrite) return errno = ENOSPC, -1;
+    if (seam.writes == 2 && seam.signalAt == 2) raise(SIGTERM);
+    return ::write(fd, data, size);
+}
+int ftruncate(int fd, off_t size) { return ::ftruncate(fd, size); }
+rlim_t sizeLimit() {
+    struct rlimit limit;
+    return getrlimit(RLIMIT_FSIZE, &limit) == 0 ? limit.rlim_cur : RLIM_INFINITY;
+}
+}  // namespace frontend::output_calls
+
+namespace {
+
+// Where the writer's list goes, and what is in the file afterwards.
+enum Target { NewFile, OldFile, AppendToOld, AppendToNew, Pipe, Full, FileSizeLimit };
+struct OutputRow {
+    Target target;
+    int failingWrite, signalAt;
+    std::string after;  // the file's (or the pipe's) bytes afterwards; "=": the whole list
+    std::string result;  // the error, or the signal that ended the writer
+};
+OutputRow const kOutputRows[] = {
+    {NewFile, 0, 0, "=", ""},
+    {OldFile, 0, 0, "=", ""},
+    {AppendToOld, 0, 0, "old\n=", ""},
+    {AppendToNew, 0, 0, "=", ""},
+    {Pipe, 0, 0, "=", ""},
+    {Full, 0, 0, "", "Write error on standard output: No space left on device"},
+    {FileSizeLimit, 0, 0, "old\n", "Write error on standard output: File too large"},
+    {AppendToOld, 2, 0, "old\n", "Write error on standard output: No space left on device"},
+    {AppendToOld, 0, 1, "old\n=", "signal 15"},
+    {AppendToOld, 0, 2, "old\n=", "signal 15"},
+};
+
+// Writes three lines in three blocks, in a child process, through the seam.
+TEST(WholeOutput, EveryTargetGetsTheWholeListOrKeepsWhatItHad) {
+    std::string const list = "a=1\nb=2\nc=3\n";
+    for (bool reserves : {true, false}) {
+        for (auto const& row : kOutputRows) {
+            testutil::TempDir dir;
+            std::string const path = row.target == Full ? "/dev/full" : dir / "out";
+            if (row.target == OldFile || row.target == AppendToOld || row.target == FileSizeLimit)
+                dir.write("out", "old\n");
+            int ends[2], report[2];
+            ASSERT_EQ(pipe(ends) | pipe(report), 0);
+            pid_t const pid = fork();
+            if (pid == 0) {
+                bool const append = row.target == AppendToOld || row.target == AppendToNew ||
+                                    row.target == FileSizeLimit;
+                int const fd = row.target == Pipe ? ends[1]
+                                                  : open(path.c_str(), O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC), 0644);
+                struct rlimit const limit = {8, 8};
+                if (row.target == FileSizeLimit) setrlimit(RLIMIT_FSIZE, &limit);
+                signal(SIGXFSZ, SIG_IGN);
+                seam = {reserves, row.failingWrite, row.signalAt, 0};
+                std::string error;
+                try {
+                    frontend::WriteWholeOutput(fd, list.size(), [&](frontend::Sink const& sink) {
+                        for (std::size_t line = 0; line < 3; ++line) sink(list.data() + 4 * line, 4);
+                    });
+                } catch (std::exception const& e) {
+                    error = e.what();
+                }
+                ssize_t const said = ::write(report[1], error.data(), error.size());
+                _exit(said < 0 ? 99 : 0);
+            }
+            close(ends[1]);
+            close(report[1]);
+            int status = 0;
+            waitpid(pid, &status, 0);
+            char buffer[256];
+            ssize_t const n = read(report[0], buffer, sizeof buffer);
+            std::string result = WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status))
+                                                     : std::string(buffer, n > 0 ? n : 0);
+            ssize_t const piped = read(ends[0], buffer, sizeof buffer);
+            close(ends[0]);
+            close(report[0]);
+            std::string after = row.after;
+            if (after.find('=') != std::string::npos) after.replace(after.find('='), 1, list);
+            std::string const written = row.target == Pipe      ? std::string(buffer, piped > 0 ? piped : 0)
+                                        : row.target == Full    ? ""
+                                                                : testutil::readFile(path);
+            EXPECT_EQ(written, after) << row.target << " " << row.failingWrite << row.signalAt << reserves;
+            EXPECT_EQ(result, row.result) << row.target << " " << row.failingWrite << row.signalAt << reserves;
+        }
+    }
 }
 
 // Digest of 4 GiB + 1 zero bytes, from rhash --gost12-256.

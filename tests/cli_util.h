@@ -55,6 +55,7 @@ struct RunOptions {
     std::string stdoutPath;            // empty: captured; else read back unless a device
     std::vector<std::string> wrapper;  // a command put in front: setpriv, taskset, prlimit
     bool stdoutToClosedPipe = false;   // standard output: a pipe nobody reads
+    bool appendStdout = false;         // stdoutPath opened to append (>>), not emptied (>)
     unsigned timeoutSeconds = 60;      // a run that hangs is killed (SIGALRM)
 };
 
@@ -87,7 +88,8 @@ inline RunResult run(std::string const& program, std::vector<std::string> const&
     if (options.stdoutToClosedPipe && pipe(ends) == 0) close(ends[0]);  // its first write fails
     pid_t const pid = fork();
     if (pid == 0) {
-        int out = options.stdoutToClosedPipe ? ends[1] : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int const mode = options.appendStdout ? O_APPEND : O_TRUNC;
+        int out = options.stdoutToClosedPipe ? ends[1] : open(outPath.c_str(), O_WRONLY | O_CREAT | mode, 0644);
         int err = open((capture / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (out < 0 || err < 0 || chdir(options.cwd.c_str()) != 0) _exit(125);
         alarm(options.timeoutSeconds);
