@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The READMEs' recipe for listing a whole tree, run as printed on a staged tree
+# The recipe for listing a whole tree, run as the READMEs print it (and
+# icv_writer(1) too) on a staged tree
 # with repeated base names and names with spaces: the check passes, then finds a
 # changed and a missing file under their install names; a name with '=' makes
 # the run fail and write nothing.
@@ -12,6 +13,8 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/icv-tree-test.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 recipe "$1/README.md" >"$work/recipe.sh"
 recipe "$1/docs/README.user.md" | diff -u "$work/recipe.sh" - || fail "the users' README prints another recipe"
+groff -man -Tascii -P-cbou "$1/docs/icv_writer.1" | sed 's/^ *//' | grep -Fx -f "$work/recipe.sh" |
+  diff -u "$work/recipe.sh" - || fail "icv_writer(1) prints another recipe"
 # The tools under the names the recipe uses.
 mkdir "$work/bin" && ln -s "$2" "$work/bin/icv_writer" && ln -s "$3" "$work/bin/icv_check"
 export PATH=$work/bin:$PATH
