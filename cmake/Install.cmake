@@ -68,7 +68,12 @@ install(SCRIPT "${PROJECT_BINARY_DIR}/icvInstallPkgConfig.cmake" COMPONENT dev)
 # --- Man pages and documents ------------------------------------------------
 install(FILES "${PROJECT_SOURCE_DIR}/docs/icv_writer.1" "${PROJECT_SOURCE_DIR}/docs/icv_check.1"
         DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT tools)
-install(FILES "${PROJECT_SOURCE_DIR}/README.md" DESTINATION "${CMAKE_INSTALL_DOCDIR}" COMPONENT tools)
+# The users' README (the developers' one stays in the sources) and the example
+# tree that the man pages use.
+install(FILES "${PROJECT_SOURCE_DIR}/docs/README.user.md" DESTINATION "${CMAKE_INSTALL_DOCDIR}"
+        RENAME README.md COMPONENT tools)
+install(DIRECTORY "${PROJECT_SOURCE_DIR}/examples/" DESTINATION "${CMAKE_INSTALL_DOCDIR}/examples"
+        COMPONENT tools)
 
 # --- Debian packages ----------------------------------------------------------
 # cpack -G DEB in the build tree: icv_<version>_<arch>.deb and

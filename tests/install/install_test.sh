@@ -25,10 +25,12 @@ prefix=$work/prefix
 "$cmake" --install "$build" --prefix "$prefix" --config "$config"
 (cd "$prefix" && find . ! -type d | sort) >"$work/tree"
 printf '%s\n' ./bin/icv_{check,writer} ./share/doc/icv/README.md ./share/man/man1/icv_{check,writer}.1 \
+  ./share/doc/icv/examples/{NOTICE,{expected,files,tree}.lst,tree/{bin/hello.sh,etc/hello.conf,share/doc/README}} \
   ./include/icv/{checker/hashfile_checker,hash/hash,util/qvstr}.h \
   ./include/icv/algorithms/{_md5,block_buffer,digest_bytes,gost3411,gost34_11_2012,gost34_11_2012_i}.h \
   "./$libdir/"{libicv.a,pkgconfig/icv.pc} "./$libdir/cmake/icv/icv"{Config,ConfigVersion,Targets,"Targets-${config,,}"}.cmake |
   sort | diff -u - "$work/tree" || fail "the installed tree differs (- expected, + actual)"
+cmp "$source/docs/README.user.md" "$prefix/share/doc/icv/README.md" || fail "the installed README is not the users' one"
 
 echo "== consumer through find_package(icv $version)"
 consumer=$source/tests/install/consumer
@@ -84,6 +86,8 @@ depends=$(dpkg-deb --field "$work/debs/icv_${version}_"*.deb Depends)
 [[ "$depends" == *libstdc++6* && "$depends" != *libicv* ]] || fail "icv Depends: $depends"
 printf abc >"$work/abc"
 [ "$(cd "$work" && root/usr/bin/icv_writer -F/opt/abc=abc)" = "/opt/abc=$abc" ] || fail "the packed icv_writer"
+(cd "$work/root/usr/share/doc/icv/examples" && "$work/root/usr/bin/icv_writer" -Lfiles.lst | cmp - expected.lst) ||
+  fail "the packed icv_writer on the packed example tree of the man pages"
 
 # The packed man pages: no groff warning, a .TH header and a NAME line, and
 # every message of the checker and of the failure report (their string
