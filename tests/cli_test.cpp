@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli_util.h"
+#include "frontend/output_calls.h"
 #include "frontend/whole_output.h"
 #include "test_util.h"
 
@@ -226,80 +227,66 @@ TEST(CliParallel, EveryCoreWritesWhatOneCoreWrites) {
 
 }  // namespace
 
-// The output's system calls, replaced: a filesystem that cannot reserve space,
-// a write that fails, and a signal that arrives between two calls.
+// The output's reservation and writes, replaced: a filesystem that cannot
+// reserve space, a write that fails, and a signal between two calls.
 namespace {
 struct {
-    bool reserves = true;
-    int failingWrite = 0;  // this write fails with ENOSPC (from 1; 0: none)
-    int signalAt = 0;      // SIGTERM arrives on reserving (1) or at the second write (2)
-    int writes = 0;
+    bool reserves;
+    int failingWrite;  // this write fails with ENOSPC (from 1; 0: none)
+    int signalAt;      // SIGTERM arrives on reserving (1) or at the second write (2)
+    int writes;
 } seam;
 }  // namespace
 
-namespace frontend::output_calls {
-int fstat(int fd, struct stat* st) { return ::fstat(fd, st); }
-int getfl(int fd) { return ::fcntl(fd, F_GETFL); }
-off_t tell(int fd) { return ::lseek(fd, 0, SEEK_CUR); }
-int reserve(int fd, off_t offset, off_t size) {
+int frontend::output_calls::reserve(int fd, off_t offset, off_t size) {
     if (seam.signalAt == 1) raise(SIGTERM);
     if (!seam.reserves) return errno = EOPNOTSUPP, -1;
     return ::fallocate(fd, FALLOC_FL_KEEP_SIZE, offset, size);
 }
-ssize_t write(int fd, void const* data, std::size_t size) {
+ssize_t frontend::output_calls::write(int fd, void const* data, std::size_t size) {
     if (++seam.writes == seam.failingWrite) return errno = ENOSPC, -1;
     if (seam.writes == 2 && seam.signalAt == 2) raise(SIGTERM);
     return ::write(fd, data, size);
 }
-int ftruncate(int fd, off_t size) { return ::ftruncate(fd, size); }
-rlim_t sizeLimit() {
-    struct rlimit limit;
-    return getrlimit(RLIMIT_FSIZE, &limit) == 0 ? limit.rlim_cur : RLIM_INFINITY;
-}
-}  // namespace frontend::output_calls
 
 namespace {
 
-// Where the writer's list goes, and what is in the file afterwards.
-enum Target { NewFile, OldFile, AppendToOld, AppendToNew, Pipe, Full, FileSizeLimit };
+// Where the writer's list goes: its open flags (0: a pipe) and what it holds before.
 struct OutputRow {
-    Target target;
+    char const* path;
+    int flags;
+    char const* before;
     int failingWrite, signalAt;
-    std::string after;  // the file's (or the pipe's) bytes afterwards; "=": the whole list
-    std::string result;  // the error, or the signal that ended the writer
+    char const* after;   // its bytes afterwards, "=" standing for the whole list
+    char const* result;  // the error, or the signal that ended the writer
 };
+int const kNew = O_CREAT | O_TRUNC, kAppend = O_CREAT | O_APPEND;
+char const kNoSpace[] = "Write error on standard output: No space left on device";
 OutputRow const kOutputRows[] = {
-    {NewFile, 0, 0, "=", ""},
-    {OldFile, 0, 0, "=", ""},
-    {AppendToOld, 0, 0, "old\n=", ""},
-    {AppendToNew, 0, 0, "=", ""},
-    {Pipe, 0, 0, "=", ""},
-    {Full, 0, 0, "", "Write error on standard output: No space left on device"},
-    {FileSizeLimit, 0, 0, "old\n", "Write error on standard output: File too large"},
-    {AppendToOld, 2, 0, "old\n", "Write error on standard output: No space left on device"},
-    {AppendToOld, 0, 1, "old\n=", "signal 15"},
-    {AppendToOld, 0, 2, "old\n=", "signal 15"},
+    {"out", kNew, nullptr, 0, 0, "=", ""},       {"out", kNew, "old\n", 0, 0, "=", ""},
+    {"out", kAppend, nullptr, 0, 0, "=", ""},    {"out", kAppend, "old\n", 0, 0, "old\n=", ""},
+    {"pipe", 0, nullptr, 0, 0, "=", ""},         {"/dev/full", O_TRUNC, nullptr, 0, 0, "", kNoSpace},
+    {"limit", kAppend, "old\n", 0, 0, "old\n", "Write error on standard output: File too large"},
+    {"out", kAppend, "old\n", 2, 0, "old\n", kNoSpace},
+    {"out", kAppend, "old\n", 0, 1, "old\n=", "signal 15"},
+    {"out", kAppend, "old\n", 0, 2, "old\n=", "signal 15"},
 };
 
-// Writes three lines in three blocks, in a child process, through the seam.
+// Three lines in three blocks, written in a child process through the seam,
+// on a filesystem that reserves space and on one that cannot.
 TEST(WholeOutput, EveryTargetGetsTheWholeListOrKeepsWhatItHad) {
     std::string const list = "a=1\nb=2\nc=3\n";
     for (bool reserves : {true, false}) {
         for (auto const& row : kOutputRows) {
             testutil::TempDir dir;
-            std::string const path = row.target == Full ? "/dev/full" : dir / "out";
-            if (row.target == OldFile || row.target == AppendToOld || row.target == FileSizeLimit)
-                dir.write("out", "old\n");
-            int ends[2], report[2];
-            ASSERT_EQ(pipe(ends) | pipe(report), 0);
-            pid_t const pid = fork();
-            if (pid == 0) {
-                bool const append = row.target == AppendToOld || row.target == AppendToNew ||
-                                    row.target == FileSizeLimit;
-                int const fd = row.target == Pipe ? ends[1]
-                                                  : open(path.c_str(), O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC), 0644);
-                struct rlimit const limit = {8, 8};
-                if (row.target == FileSizeLimit) setrlimit(RLIMIT_FSIZE, &limit);
+            std::string const name = row.path, path = name[0] == '/' ? name : dir / name;
+            if (row.before) dir.write(name, row.before);
+            int piped[2], said[2];
+            ASSERT_EQ(pipe(piped) | pipe(said), 0);
+            if (fork() == 0) {
+                int const fd = row.flags ? open(path.c_str(), O_WRONLY | row.flags, 0644) : piped[1];
+                struct rlimit const limit = {8, 8};  // no file grows past 8 bytes
+                if (name == "limit") setrlimit(RLIMIT_FSIZE, &limit);
                 signal(SIGXFSZ, SIG_IGN);
                 seam = {reserves, row.failingWrite, row.signalAt, 0};
                 std::string error;
@@ -310,27 +297,17 @@ TEST(WholeOutput, EveryTargetGetsTheWholeListOrKeepsWhatItHad) {
                 } catch (std::exception const& e) {
                     error = e.what();
                 }
-                ssize_t const said = ::write(report[1], error.data(), error.size());
-                _exit(said < 0 ? 99 : 0);
+                _exit(::write(said[1], error.data(), error.size()) < 0);
             }
-            close(ends[1]);
-            close(report[1]);
+            close(piped[1]);
+            close(said[1]);
             int status = 0;
-            waitpid(pid, &status, 0);
-            char buffer[256];
-            ssize_t const n = read(report[0], buffer, sizeof buffer);
-            std::string result = WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status))
-                                                     : std::string(buffer, n > 0 ? n : 0);
-            ssize_t const piped = read(ends[0], buffer, sizeof buffer);
-            close(ends[0]);
-            close(report[0]);
-            std::string after = row.after;
+            wait(&status);
+            std::string after = row.after, result = testutil::readFd(said[0]), written = testutil::readFd(piped[0]);
+            if (WIFSIGNALED(status)) result = "signal " + std::to_string(WTERMSIG(status));
             if (after.find('=') != std::string::npos) after.replace(after.find('='), 1, list);
-            std::string const written = row.target == Pipe      ? std::string(buffer, piped > 0 ? piped : 0)
-                                        : row.target == Full    ? ""
-                                                                : testutil::readFile(path);
-            EXPECT_EQ(written, after) << row.target << " " << row.failingWrite << row.signalAt << reserves;
-            EXPECT_EQ(result, row.result) << row.target << " " << row.failingWrite << row.signalAt << reserves;
+            if (row.flags) written = name[0] == '/' ? "" : testutil::readFile(path);
+            EXPECT_EQ(written + " / " + result, after + " / " + row.result) << name << row.flags << reserves;
         }
     }
 }

@@ -44,6 +44,15 @@ inline std::string readFile(std::string const& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
+// Everything left to read from a descriptor, which is then closed.
+inline std::string readFd(int fd) {
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+    close(fd);
+    return text;
+}
+
 struct RunResult {
     std::string out, err;
     int status;  // exit status, or 128 + signal number

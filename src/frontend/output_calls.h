@@ -1,9 +1,7 @@
-// The system calls that the tools' output goes through. They live in a unit
-// of their own, so that a test can link its own versions in their place.
+// The system calls of the tools' output that tests replace: they live in a
+// unit of their own, so that a test can link its own versions in their place.
 #pragma once
 
-#include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -11,13 +9,9 @@
 namespace frontend {
 namespace output_calls {
 
-int fstat(int fd, struct stat* st);
-int getfl(int fd);                                        // fcntl(fd, F_GETFL)
-off_t tell(int fd);                                       // lseek(fd, 0, SEEK_CUR)
-int reserve(int fd, off_t offset, off_t size);           // fallocate, keeping the file size
+// fallocate of size bytes at offset, keeping the file's size.
+int reserve(int fd, off_t offset, off_t size);
 ssize_t write(int fd, void const* data, std::size_t size);
-int ftruncate(int fd, off_t size);
-rlim_t sizeLimit();                                      // RLIMIT_FSIZE
 
 }  // namespace output_calls
 }  // namespace frontend

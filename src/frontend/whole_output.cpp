@@ -2,6 +2,9 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -59,21 +62,22 @@ std::runtime_error OutputError(int err) {
 void WriteWholeOutput(int fd, std::uint64_t size, Producer const& produce) {
     Sink const simply = [fd](char const* data, std::size_t n) { WriteBlock(fd, data, n); };
     struct stat st;
-    if (output_calls::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return produce(simply);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return produce(simply);
 
     HeldSignals held;
-    int const flags = output_calls::getfl(fd);
-    off_t const start = flags >= 0 && (flags & O_APPEND) ? st.st_size : output_calls::tell(fd);
+    int const flags = fcntl(fd, F_GETFL);
+    off_t const start = flags >= 0 && (flags & O_APPEND) ? st.st_size : lseek(fd, 0, SEEK_CUR);
     if (start < 0) return produce(simply);
     // Fails before the first byte where the whole text cannot fit.
-    if (output_calls::sizeLimit() != RLIM_INFINITY &&
-        static_cast<std::uint64_t>(start) + size > output_calls::sizeLimit())
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        static_cast<std::uint64_t>(start) + size > limit.rlim_cur)
         throw OutputError(EFBIG);
     if (size > 0 && output_calls::reserve(fd, start, static_cast<off_t>(size)) != 0) {
         int const err = errno;
         if (!CannotReserve(err)) {
             // Space reserved past the end before the failure is given back.
-            if (output_calls::ftruncate(fd, st.st_size) != 0) {
+            if (::ftruncate(fd, st.st_size) != 0) {
                 // the reservation's error is what the user needs to know
             }
             throw OutputError(err);
@@ -82,7 +86,7 @@ void WriteWholeOutput(int fd, std::uint64_t size, Producer const& produce) {
     try {
         produce(simply);
     } catch (...) {
-        if (output_calls::ftruncate(fd, st.st_size) != 0) {
+        if (::ftruncate(fd, st.st_size) != 0) {
             // the write error is what the user needs to know
         }
         throw;
