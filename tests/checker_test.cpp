@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <functional>
+#include <iostream>
+#include <type_traits>
 #include <utility>
 #include <list>
 #include <new>
@@ -160,6 +162,14 @@ TEST_F(Checker, WhatARunOpensAndWhenItWrites) {
                  HashFileChecker::FileIOException);
     EXPECT_LT(probe.bytes, (40u << 20) + (64u << 20));
 }
+
+// A progress listener given where stopOnError goes does not compile.
+template <class P, class = void>
+struct ListFormTakes : std::false_type {};
+template <class P>
+struct ListFormTakes<P, std::void_t<decltype(CheckFiles(std::list<FileHashPair>(), std::cout, nullptr, std::declval<P>()))>>
+    : std::true_type {};
+static_assert(ListFormTakes<bool>::value && !ListFormTakes<ProgressListener*>::value, "listener as stopOnError");
 
 // Records: a file that matches, one that changed, one missing, one denied, an
 // unknown algorithm, a directory (a failure that ends the check), a name with a

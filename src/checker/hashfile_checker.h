@@ -130,6 +130,9 @@ int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statis
                bool stopOnError);
 int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statistics* stats,
                CheckOptions const& options);
+// A pointer (a progress listener, say) is no stopOnError: it goes in CheckOptions.
+template <class T>
+int CheckFiles(std::list<FileHashPair> const&, std::ostream&, Statistics*, T*) = delete;
 
 // Reads a hash list line by line, holding only the line at hand.
 class HashListReader {

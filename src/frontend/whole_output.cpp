@@ -20,8 +20,9 @@ namespace {
 void WriteBlock(int fd, char const* data, std::size_t size) {
     while (size > 0) {
         ssize_t const n = output_calls::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw OutputError(n < 0 ? errno : EIO);
+        int const err = n < 0 ? errno : EIO;  // before the exception is made
+        if (err == EINTR) continue;
+        if (n <= 0) throw OutputError(err);
         data += n;
         size -= static_cast<std::size_t>(n);
     }
