@@ -173,22 +173,6 @@ int CheckFiles(char const* path, std::ostream& out, Statistics* stats) {
 int CheckFiles(char const* path, std::ostream& out, Statistics* stats,
                CheckOptions const& options) {
     if (path == nullptr || *path == '\0') throw FileIOException("", "File name is empty", 0);
-    // A format error ends the check before any file is read.
-    std::size_t count = 0;
-    {
-        HashListReader scan(path);
-        for (FileHashPair record;;) {
-            HashListReader::Kind const kind = scan.Next(record);
-            if (kind == HashListReader::Unsplit) {
-                int const err = errno;
-                throw FileIOException(path, "HashList format error", err);
-            }
-            if (kind == HashListReader::End || kind == HashListReader::TooLong) break;
-            count += kind == HashListReader::Record;
-        }
-    }
-    ProgressScope scope(options.progress, count);
-    HashListReader reader(path);
     auto const records = [&](HashListReader::Kind kind, FileHashPair const&) {
         if (kind == HashListReader::Unsplit) {
             int const err = errno;
@@ -196,8 +180,15 @@ int CheckFiles(char const* path, std::ostream& out, Statistics* stats,
         }
         return true;
     };
+    // The whole list is read once first: a format error ends the check before
+    // any file is read.
+    std::size_t count = 0;
+    std::list<FileHashPair> window;
+    for (HashListReader scan(path); ReadWindow(scan, window, records);) count += window.size();
+    ProgressScope scope(options.progress, count);
+    HashListReader reader(path);
     int result = 0;
-    for (std::list<FileHashPair> window; ReadWindow(reader, window, records);) {
+    while (ReadWindow(reader, window, records)) {
         int const r = CheckFiles(window, out, stats, options);
         if (r != 0) result = r;
         if (result != 0 && options.stopOnError) break;
