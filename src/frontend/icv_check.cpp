@@ -12,6 +12,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "checker/hashfile_checker.h"
 #include "frontend/check_options.h"
@@ -99,12 +100,9 @@ private:
     }
 
     void Check(std::string const& list, bool scanned) {
-        std::unique_ptr<HashListReader> reader;
-        if (list == "-") {
-            reader.reset(new HashListReader(std::cin, "-"));
-        } else {
-            reader.reset(new HashListReader(list.c_str()));
-        }
+        std::unique_ptr<HashListReader> const reader(list == "-"
+                                                         ? new HashListReader(std::cin, "-")
+                                                         : new HashListReader(list.c_str()));
         // A list read once has its format error where it stands: the records
         // before it are checked first, so they are kept aside until the
         // window is whole.
@@ -138,7 +136,7 @@ private:
             try {
                 more = HashFileChecker::ReadWindow(*reader, window, accept);
             } catch (HashFileChecker::FileIOException const&) {
-                if (formatError) CheckWindow(before, !scanned);
+                if (formatError && !before.empty()) CheckWindow(before, !scanned);
                 throw;
             }
             if (!more) break;
