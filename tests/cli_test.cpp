@@ -144,6 +144,7 @@ Row const kRows[] = {
      "Warning: File not found: gone.\n", summary(3, 0, 3, 0), 2, ListOnStdin},
     {C, {"-"}, "a.txt=" ABC "0\nno separator\na.txt=0\n", "Can't create hash calculator for a.txt [" ABC "0].\n",
      ioError("HashList format error", "-", 0), 255, ListOnStdin},
+    {C, {"list", "gone"}, "gone=" ABC_MD5 "\n", "", ioError("Can`t open HashList file for reading.", "gone", 2), 255},
     {C, {"list", "/dev/zero"}, "a.txt=" ABC_MD5 "\n", "", "Error: HashList /dev/zero line 1 is longer than 4128 "
      "characters; it and everything after it were not checked\n", 255},
     {C, {"--quiet", "list"}, "a.txt=" ABC_MD5 "\n", "", "", 0},
