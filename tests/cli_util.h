@@ -62,6 +62,7 @@ struct RunOptions {
     std::string cwd = ".";
     std::string argv0;                 // empty: the program path
     std::string stdoutPath;            // empty: captured; else read back unless a device
+    std::string stdinPath;             // empty: standard input as the test's
     std::vector<std::string> wrapper;  // a command put in front: setpriv, taskset, prlimit
     bool stdoutToClosedPipe = false;   // standard output: a pipe nobody reads
     bool appendStdout = false;         // stdoutPath opened to append (>>), not emptied (>)
@@ -100,10 +101,12 @@ inline RunResult run(std::string const& program, std::vector<std::string> const&
         int const mode = options.appendStdout ? O_APPEND : O_TRUNC;
         int out = options.stdoutToClosedPipe ? ends[1] : open(outPath.c_str(), O_WRONLY | O_CREAT | mode, 0644);
         int err = open((capture / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || err < 0 || chdir(options.cwd.c_str()) != 0) _exit(125);
+        int in = options.stdinPath.empty() ? 0 : open(options.stdinPath.c_str(), O_RDONLY);
+        if (out < 0 || err < 0 || in < 0 || chdir(options.cwd.c_str()) != 0) _exit(125);
         alarm(options.timeoutSeconds);
         dup2(out, 1);
         dup2(err, 2);
+        dup2(in, 0);
         std::vector<char*> raw;
         for (auto& a : argv) raw.push_back(a.data());
         raw.push_back(nullptr);

@@ -1,25 +1,188 @@
-// icv_check HASHLIST: verifies every file of a hash list written by icv_writer
-// (or by hand, mixing MD5, GOST R 34.11-94 and GOST R 34.11-2012 lines).
+// icv_check [OPTION]... HASHLIST...: verifies every file of hash lists written
+// by icv_writer (or by hand, mixing MD5, GOST R 34.11-94 and GOST R 34.11-2012
+// lines), a window of records at a time, with one summary of the totals.
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <iostream>
 #include <list>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "checker/hashfile_checker.h"
+#include "frontend/check_options.h"
+#include "frontend/line_checks.h"
 #include "frontend/line_output.h"
 #include "frontend/progress.h"
 #include "frontend/report.h"
 
+namespace {
+
+using HashFileChecker::FileHashPair;
+using HashFileChecker::HashListReader;
+
+bool IsRegularFile(std::string const& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::runtime_error TooLong(std::string const& list, std::size_t line, bool several) {
+    return std::runtime_error("HashList " + (several ? list + " " : "") + "line " +
+                              std::to_string(line) + " is longer than 4128 characters; it and " +
+                              (several ? "everything" : "the lines") + " after it were not checked");
+}
+
+class CheckRun {
+public:
+    explicit CheckRun(frontend::CheckCommand const& command) : command_(command) {
+        if (command.hasRoot) {
+            struct stat st;
+            if (stat(command.root.c_str(), &st) != 0)
+                throw std::runtime_error("Can't use " + command.root + " as the root: " +
+                                         std::strerror(errno));
+            if (!S_ISDIR(st.st_mode))
+                throw std::runtime_error("Can't use " + command.root +
+                                         " as the root: " + std::strerror(ENOTDIR));
+            options_.root = command.root;
+        }
+        options_.reportMissing = !command.ignoreMissing;
+        if (!command.status) progress_ = frontend::TerminalProgress::ForStandardError();
+        options_.progress = progress_.get();
+    }
+
+    int Run() {
+        // Lists that are regular files are read twice: once for format errors
+        // before any file is read (and for the count of records), once to check.
+        std::size_t total = 0;
+        std::vector<bool> scanned;
+        for (std::string const& list : command_.lists) {
+            if (list.empty()) throw HashFileChecker::FileIOException("", "File name is empty", 0);
+            scanned.push_back(list != "-" && IsRegularFile(list));
+            if (scanned.back())
+                total += Scan(list);
+            else if (list != "-" && access(list.c_str(), F_OK) != 0)
+                HashListReader opened(list.c_str());  // throws why the list cannot be opened
+        }
+        if (progress_) progress_->Started(total);
+        for (std::size_t i = 0; i < command_.lists.size(); ++i) Check(command_.lists[i], scanned[i]);
+        if (progress_) progress_->Finished();
+        if (records_ == 0) throw std::runtime_error("HashList holds no records to check");
+
+        bool const clean = result_ == 0 && stats_.Errors == 0 && stats_.NotFound == 0 &&
+                           stats_.AccessDenied == 0 && !(command_.strict && malformed_ != 0);
+        if (!command_.status && !(command_.quiet && clean))
+            std::cerr << "Processed: " << stats_.Processed << ", Errors: " << stats_.Errors
+                      << ", NotFound: " << stats_.NotFound
+                      << ", AccessDenied: " << stats_.AccessDenied << std::endl;
+        return clean ? 0 : 2;
+    }
+
+private:
+    // The records of a list to check; a format error is thrown unless --warn.
+    std::size_t Scan(std::string const& list) {
+        HashListReader reader(list.c_str());
+        std::size_t count = 0;
+        for (FileHashPair record;;) {
+            HashListReader::Kind const kind = reader.Next(record);
+            if (kind == HashListReader::End || kind == HashListReader::TooLong) return count;
+            if (kind == HashListReader::Unsplit && !command_.warn) {
+                int const err = errno;
+                throw HashFileChecker::FileIOException(list.c_str(), "HashList format error", err);
+            }
+            count += kind == HashListReader::Record &&
+                     (!command_.warn || checks_.Malformed(reader.Line()).empty());
+        }
+    }
+
+    void Check(std::string const& list, bool scanned) {
+        std::unique_ptr<HashListReader> const reader(list == "-"
+                                                         ? new HashListReader(std::cin, "-")
+                                                         : new HashListReader(list.c_str()));
+        // A list read once has its format error where it stands: the records
+        // before it are checked first, so they are kept aside until the
+        // window is whole.
+        bool const keepAside = !scanned && !command_.warn;
+        std::list<FileHashPair> before;
+        bool formatError = false;
+        std::size_t tooLong = 0;
+        auto const accept = [&](HashListReader::Kind kind, FileHashPair const& record) {
+            if (kind == HashListReader::TooLong) tooLong = reader->LineNumber();
+            if (kind == HashListReader::End || kind == HashListReader::TooLong) return false;
+            if (kind == HashListReader::Unsplit && !command_.warn) {
+                int const err = errno;
+                formatError = true;
+                throw HashFileChecker::FileIOException(list.c_str(), "HashList format error", err);
+            }
+            if (command_.warn) {
+                std::string const reason = checks_.Malformed(reader->Line());
+                if (!reason.empty()) {
+                    Report(list, reader->LineNumber(), reason);
+                    return false;
+                }
+            }
+            if (keepAside && kind == HashListReader::Record) before.push_back(record);
+            return true;
+        };
+        std::list<FileHashPair> window;
+        for (;;) {
+            before.clear();
+            errno = 0;  // a format error reports whatever errno holds: nothing stale
+            bool more;
+            try {
+                more = HashFileChecker::ReadWindow(*reader, window, accept);
+            } catch (HashFileChecker::FileIOException const&) {
+                if (formatError && !before.empty()) CheckWindow(before, !scanned);
+                throw;
+            }
+            if (!more) break;
+            CheckWindow(window, !scanned);
+        }
+        if (tooLong != 0) throw TooLong(list, tooLong, command_.lists.size() > 1);
+    }
+
+    void CheckWindow(std::list<FileHashPair> const& window, bool uncounted) {
+        if (uncounted && progress_) progress_->AddFiles(window.size());
+        records_ += window.size();
+        int const r = HashFileChecker::CheckFiles(window, findings(), &stats_, options_);
+        if (r != 0) result_ = r;
+    }
+
+    std::ostream& findings() { return command_.status ? discard_ : out_; }
+
+    // A malformed line, on standard error beside the progress display.
+    void Report(std::string const& list, std::size_t line, std::string const& reason) {
+        ++malformed_;
+        if (command_.status) return;
+        HashFileChecker::ProgressListener* const progress = progress_.get();
+        if (progress) progress->Pause();
+        std::cerr << list << ':' << line << ": " << reason << std::endl;
+        if (progress) progress->Resume();
+    }
+
+    frontend::CheckCommand const& command_;
+    HashFileChecker::CheckOptions options_;
+    std::unique_ptr<frontend::TerminalProgress> progress_;
+    frontend::LineOutput out_{STDOUT_FILENO};
+    std::ostream discard_{nullptr};
+    frontend::LineChecks checks_;
+    HashFileChecker::Statistics stats_ = {0, 0, 0, 0};
+    int result_ = 0;
+    std::size_t records_ = 0;
+    std::size_t malformed_ = 0;
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        char const* program = argc > 0 ? argv[0] : "icv_check";
-        std::cerr << "Usage: " << program << " HASHLIST" << std::endl;
-        std::cerr << "Verifies the files of a hash list written by icv_writer." << std::endl;
-        std::cerr << "return codes: 0 - all files match, 1 - invalid command line," << std::endl;
-        std::cerr << "  2 - a file changed, is missing or unreadable, 255 - error." << std::endl;
+    char const* const program = argc > 0 ? argv[0] : "icv_check";
+    frontend::CheckCommand const command = frontend::ParseCheckCommand(argc, argv);
+    if (command.action == frontend::CheckCommand::Bad) {
+        frontend::PrintCheckUsage(std::cerr, program);
         return 1;
     }
     // A reader that leaves early ends the check quietly, as it ends any
@@ -27,27 +190,14 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_DFL);
     std::signal(SIGXFSZ, SIG_IGN);
     return frontend::RunReportingFailures([&] {
-        std::list<HashFileChecker::FileHashPair> records;
-        std::size_t const stoppedAt = HashFileChecker::LoadHashList(argv[1], records);
-        HashFileChecker::Statistics stats = {0, 0, 0, 0};
-        frontend::LineOutput out(STDOUT_FILENO);
-        auto progress = frontend::TerminalProgress::ForStandardError();
-        HashFileChecker::CheckOptions options;
-        options.progress = progress.get();
-        if (progress) progress->Started(records.size());
-        int result = HashFileChecker::CheckFiles(records, out, &stats, options);
-        if (progress) progress->Finished();
-        // Never "all good" after checking less than the whole list.
-        if (stoppedAt != 0)
-            throw std::runtime_error("HashList line " + std::to_string(stoppedAt) +
-                                     " is longer than 4128 characters; it and the lines after "
-                                     "it were not checked");
-        if (records.empty()) throw std::runtime_error("HashList holds no records to check");
-        std::cerr << "Processed: " << stats.Processed << ", Errors: " << stats.Errors
-                  << ", NotFound: " << stats.NotFound << ", AccessDenied: " << stats.AccessDenied
-                  << std::endl;
-        bool clean =
-            result == 0 && stats.Errors == 0 && stats.NotFound == 0 && stats.AccessDenied == 0;
-        return clean ? 0 : 2;
+        if (command.action != frontend::CheckCommand::Check) {
+            frontend::LineOutput out(STDOUT_FILENO);
+            if (command.action == frontend::CheckCommand::Help)
+                frontend::PrintCheckUsage(out, program);
+            else
+                out << "icv_check " ICV_VERSION << std::endl;
+            return 0;
+        }
+        return CheckRun(command).Run();
     });
 }

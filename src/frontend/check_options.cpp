@@ -1,0 +1,81 @@
+#include "frontend/check_options.h"
+
+#include <getopt.h>
+
+namespace frontend {
+
+CheckCommand ParseCheckCommand(int argc, char** argv) {
+    enum { Root = 1, IgnoreMissing, Quiet, Status, Warn, Strict, Help, Version };
+    static option const kOptions[] = {
+        {"root", required_argument, nullptr, Root},
+        {"ignore-missing", no_argument, nullptr, IgnoreMissing},
+        {"quiet", no_argument, nullptr, Quiet},
+        {"status", no_argument, nullptr, Status},
+        {"warn", no_argument, nullptr, Warn},
+        {"strict", no_argument, nullptr, Strict},
+        {"help", no_argument, nullptr, Help},
+        {"version", no_argument, nullptr, Version},
+        {nullptr, 0, nullptr, 0},
+    };
+    CheckCommand command;
+    bool bad = false, help = false, version = false;
+    opterr = 0;  // the caller prints the usage
+    for (int c; (c = getopt_long(argc, argv, "", kOptions, nullptr)) != -1;) {
+        switch (c) {
+            case Root:
+                command.hasRoot = true;
+                command.root = optarg;
+                break;
+            case IgnoreMissing:
+                command.ignoreMissing = true;
+                break;
+            case Quiet:
+                command.quiet = true;
+                break;
+            case Status:
+                command.status = true;
+                break;
+            case Strict:
+                command.strict = true;
+                command.warn = true;
+                break;
+            case Warn:
+                command.warn = true;
+                break;
+            case Help:
+                help = true;
+                break;
+            case Version:
+                version = true;
+                break;
+            default:
+                bad = true;
+        }
+    }
+    command.lists.assign(argv + optind, argv + argc);
+    command.action = bad              ? CheckCommand::Bad
+                     : help           ? CheckCommand::Help
+                     : version        ? CheckCommand::Version
+                     : command.lists.empty() ? CheckCommand::Bad
+                                             : CheckCommand::Check;
+    return command;
+}
+
+void PrintCheckUsage(std::ostream& out, char const* program) {
+    out << "Usage: " << program << " [OPTION]... HASHLIST...\n"
+        << "Verifies the files of hash lists written by icv_writer; - reads a list from standard "
+           "input.\n"
+        << "  --root=DIR        read every recorded name below DIR (a staged tree, a mounted "
+           "image)\n"
+        << "  --ignore-missing  neither report nor fail for files that are not there\n"
+        << "  --quiet           print nothing when every file verifies\n"
+        << "  --status          print no findings and no summary: the exit status tells\n"
+        << "  --warn            report and skip each line that is not a well-formed record\n"
+        << "  --strict          as --warn, and such lines make the check fail (status 2)\n"
+        << "  --help            show this help and exit\n"
+        << "  --version         show the version and exit\n"
+        << "return codes: 0 - all files match, 1 - invalid command line,\n"
+        << "  2 - a file changed, is missing or unreadable, 255 - error." << std::endl;
+}
+
+}  // namespace frontend

@@ -1,0 +1,28 @@
+// icv_check's command line: the options, the hash lists, the usage text.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace frontend {
+
+struct CheckCommand {
+    enum Action { Check, Help, Version, Bad };
+    Action action = Bad;
+    bool hasRoot = false;
+    std::string root;            // every recorded name is read below it
+    bool ignoreMissing = false;  // missing files neither reported nor failing
+    bool quiet = false;          // no summary when every file verifies
+    bool status = false;         // no findings, no summary: the exit status tells
+    bool warn = false;           // malformed lines reported and skipped
+    bool strict = false;         // as warn, and they fail the check
+    std::vector<std::string> lists;
+};
+
+// Bad for an unknown option, an option without its value, or no list.
+CheckCommand ParseCheckCommand(int argc, char** argv);
+
+void PrintCheckUsage(std::ostream& out, char const* program);
+
+}  // namespace frontend
