@@ -200,7 +200,7 @@ CheckRow const kCheckRows[] = {
     {"cm", true, true, -1, {1, 1, 0, 0}, "File changed: abc [#MD5:900150983cd24fb0d6963f7d28e17f72].\n"},
     {"gm", false, true, 0, {2, 0, 1, 0}, "Warning: File not found: gone.\n"},
     {"gm", true, true, -3, {1, 0, 1, 0}, "Warning: File not found: gone.\n"},
-    {"gm", false, false, 0, {2, 0, 0, 0}, ""},
+    {"gm", false, false, 0, {1, 0, 0, 0}, ""},
     {"dm", false, true, 0, {2, 0, 0, 1}, "Warning: File access denied: denied.\n"},
     {"dm", true, true, -2, {1, 0, 0, 1}, "Warning: File access denied: denied.\n"},
     {"um", false, true, -1, {1, 1, 0, 0}, "Can't create hash calculator for abc [#SHA1:00].\n"},

@@ -178,7 +178,8 @@ Row const kRows[] = {
     {C, {"--quiet", "list"}, "gone=" ABC_MD5 "\n", "Warning: File not found: gone.\n", summary(1, 0, 1, 0), 2},
     {C, {"--status", "list"}, "a.txt=#MD5:" ABC "\ngone=" ABC_MD5 "\n", "", "", 2},
     {C, {"--status", "list"}, "gone=" ABC_MD5 "\nx\n", "", ioError("HashList format error", "list", 0), 255},
-    {C, {"--ignore-missing", "list"}, "gone=" ABC_MD5 "\na.txt=" ABC_MD5 "\n", "", summary(2, 0, 0, 0), 0},
+    {C, {"--ignore-missing", "list"}, "gone=" ABC_MD5 "\na.txt=" ABC_MD5 "\n", "", summary(1, 0, 0, 0), 0},
+    {C, {"--ignore-missing", "list"}, "gone=" ABC_MD5 "\n", "", "Warning: No file of the hash lists was there to verify.\n", 2},
     {C, {"--warn", "list"}, "no separator\na.txt=" ABC_MD5 "\r\na.txt=#MD5:" ABC_MD5 " \na.txt=#MD5:" ABC
      "\na.txt=#SHA256:00\n[a.txt=" ABC_MD5 "\n[section]\na.txt=#GOST3411_RFC4357:" ABC_GOST94 "\n", "",
      "list:1: no '=' between name and digest\nlist:2: carriage return at the end of the line\nlist:3: digest is not "

@@ -66,7 +66,8 @@ public:
     bool Report(std::size_t i) override {
         FileHashPair const& record = *records_[i];
         Finding finding = std::move(findings_[i]);
-        if (stats_ && finding.calculatorMade) ++stats_->Processed;
+        bool const ignored = finding.kind == Finding::NotFound && !options_.reportMissing;
+        if (stats_ && finding.calculatorMade && !ignored) ++stats_->Processed;
         std::string line;
         switch (finding.kind) {
             case Finding::Fatal:
@@ -85,7 +86,7 @@ public:
                 Count(&Statistics::AccessDenied, options_.stopOnError ? -2 : 0);
                 break;
             case Finding::NotFound:
-                if (!options_.reportMissing) break;
+                if (ignored) break;
                 line = "Warning: File not found: " + finding.text + ".";
                 Count(&Statistics::NotFound, options_.stopOnError ? -3 : 0);
                 break;

@@ -76,7 +76,7 @@ struct CheckOptions {
     // record at a time so that none after it is opened; missing and
     // unreadable files then fail the check.
     bool stopOnError = false;
-    // False: a missing file is neither written nor counted.
+    // False: a missing file is neither written nor counted, not even as processed.
     bool reportMissing = true;
     // Every recorded name is opened as root followed by the name ("/" between
     // them for a relative name); findings show the recorded names.
@@ -171,7 +171,8 @@ private:
 // Fills window (emptied first) with the next records of a list, until it holds
 // 4096 of them or 1 MiB of text. accept(kind, record) is asked about every line
 // read: a Record joins the window when it answers true; for the other kinds the
-// answer is ignored, but it may throw. False when no record was left.
+// answer is ignored, but it may throw: then window holds the records accepted
+// before that line. False when no record was left.
 using AcceptLine = std::function<bool(HashListReader::Kind, FileHashPair const&)>;
 bool ReadWindow(HashListReader& reader, std::list<FileHashPair>& window, AcceptLine const& accept);
 

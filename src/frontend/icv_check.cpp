@@ -75,6 +75,11 @@ public:
 
         bool const clean = result_ == 0 && stats_.Errors == 0 && stats_.NotFound == 0 &&
                            stats_.AccessDenied == 0 && !(command_.strict && malformed_ != 0);
+        // Every file missing is never all good, even when missing files are ignored.
+        if (stats_.Processed == 0 && clean) {
+            if (!command_.status) std::cerr << "Warning: No file of the hash lists was there to verify." << std::endl;
+            return 2;
+        }
         if (!command_.status && !(command_.quiet && clean))
             std::cerr << "Processed: " << stats_.Processed << ", Errors: " << stats_.Errors
                       << ", NotFound: " << stats_.NotFound
@@ -103,14 +108,9 @@ private:
         std::unique_ptr<HashListReader> const reader(list == "-"
                                                          ? new HashListReader(std::cin, "-")
                                                          : new HashListReader(list.c_str()));
-        // A list read once has its format error where it stands: the records
-        // before it are checked first, so they are kept aside until the
-        // window is whole.
-        bool const keepAside = !scanned && !command_.warn;
-        std::list<FileHashPair> before;
         bool formatError = false;
         std::size_t tooLong = 0;
-        auto const accept = [&](HashListReader::Kind kind, FileHashPair const& record) {
+        auto const accept = [&](HashListReader::Kind kind, FileHashPair const&) {
             if (kind == HashListReader::TooLong) tooLong = reader->LineNumber();
             if (kind == HashListReader::End || kind == HashListReader::TooLong) return false;
             if (kind == HashListReader::Unsplit && !command_.warn) {
@@ -125,18 +125,18 @@ private:
                     return false;
                 }
             }
-            if (keepAside && kind == HashListReader::Record) before.push_back(record);
             return true;
         };
         std::list<FileHashPair> window;
         for (;;) {
-            before.clear();
             errno = 0;  // a format error reports whatever errno holds: nothing stale
             bool more;
             try {
                 more = HashFileChecker::ReadWindow(*reader, window, accept);
             } catch (HashFileChecker::FileIOException const&) {
-                if (formatError && !before.empty()) CheckWindow(before, !scanned);
+                // A list read once has its format error where it stands: the
+                // records before it are checked first.
+                if (formatError && !window.empty()) CheckWindow(window, !scanned);
                 throw;
             }
             if (!more) break;
