@@ -154,7 +154,7 @@ public:
 
     // Reads the next line and fills record when it is a Record. Throws a
     // read error; after TooLong or End, gives End.
-    Kind Next(FileHashPair& record);
+    Kind ReadLine(FileHashPair& record);
     // The line read last, up to its first NUL, and its number from 1.
     std::string const& Line() const { return line_; }
     std::size_t LineNumber() const { return number_; }

@@ -24,7 +24,7 @@ public:
     LineReader(std::istream& in, std::size_t maxLine) : in_(in), line_(new char[maxLine + 1]), max_(maxLine) {}
 
     enum Result { Line, TooLong, End };
-    Result Next(char const* path, char const* readError) {
+    Result Read(char const* path, char const* readError) {
         in_.getline(line_.get(), static_cast<std::streamsize>(max_ + 1));
         if (!in_.fail()) return Line;
         if (in_.bad()) {
@@ -53,7 +53,7 @@ void LoadFileList(char const* path, std::string& text, std::vector<std::size_t>&
     struct stat st;
     if (stat(path, &st) == 0 && S_ISREG(st.st_mode)) text.reserve(text.size() + st.st_size + 1);
     LineReader lines(in, kFileListLine);
-    while (lines.Next(path, "File List read error.") == LineReader::Line) {
+    while (lines.Read(path, "File List read error.") == LineReader::Line) {
         std::size_t const size = std::strlen(lines.Text());
         if (size == 0) continue;
         starts.push_back(text.size());
@@ -86,10 +86,10 @@ HashListReader::~HashListReader() {
     delete source_;
 }
 
-HashListReader::Kind HashListReader::Next(FileHashPair& record) {
+HashListReader::Kind HashListReader::ReadLine(FileHashPair& record) {
     if (ended_) return End;
     ++number_;
-    switch (source_->lines.Next(name_.c_str(), "HashList read error.")) {
+    switch (source_->lines.Read(name_.c_str(), "HashList read error.")) {
         case LineReader::TooLong:
             ended_ = true;
             return TooLong;
@@ -113,7 +113,7 @@ bool ReadWindow(HashListReader& reader, std::list<FileHashPair>& window, AcceptL
     window.clear();
     std::size_t text = 0;
     for (FileHashPair record; window.size() < 4096 && text < (1u << 20);) {
-        HashListReader::Kind const kind = reader.Next(record);
+        HashListReader::Kind const kind = reader.ReadLine(record);
         bool const keep = accept(kind, record);
         if (kind == HashListReader::End || kind == HashListReader::TooLong) break;
         if (kind == HashListReader::Record && keep) {
@@ -128,7 +128,7 @@ std::size_t LoadHashList(char const* path, std::list<FileHashPair>& records) {
     if (path == nullptr || *path == '\0') throw FileIOException("", "File name is empty", 0);
     HashListReader reader(path);
     for (FileHashPair record;;) {
-        switch (reader.Next(record)) {
+        switch (reader.ReadLine(record)) {
             case HashListReader::Record:
                 records.push_back(std::move(record));
                 break;

@@ -93,7 +93,7 @@ private:
         HashListReader reader(list.c_str());
         std::size_t count = 0;
         for (FileHashPair record;;) {
-            HashListReader::Kind const kind = reader.Next(record);
+            HashListReader::Kind const kind = reader.ReadLine(record);
             if (kind == HashListReader::End || kind == HashListReader::TooLong) return count;
             if (kind == HashListReader::Unsplit && !command_.warn) {
                 int const err = errno;
