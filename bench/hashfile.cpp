@@ -1,5 +1,5 @@
 // icv_hashfile [--portable] ALG FILE: prints the tagged digest of FILE, read
-// in 64 KiB blocks. ALG is md5, gost94 or gost12; --portable forces the
+// in 64 KiB blocks. ALG is md5, gost94 or gost12; --portable chooses the
 // table-driven GOST R 34.11-2012 path.
 #include <fcntl.h>
 #include <unistd.h>
@@ -14,7 +14,7 @@
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--portable") == 0) {
-        gost34_11_2012_internal::force(gost34_11_2012_internal::Path::Portable);
+        gost34_11_2012_internal::choose(gost34_11_2012_internal::Path::Portable);
         ++argv;
         --argc;
     }

@@ -151,7 +151,6 @@ void HashMD5_Calc::FinalizeHash(HashMD5& out) {
 
 HashMD5::HashMD5(void const* data, unsigned long size) {
     HashMD5_Calc calc;
-    calc.Reset();
     calc.Update(data, size);
     calc.FinalizeHash(*this);
 }

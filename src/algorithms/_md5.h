@@ -10,11 +10,16 @@ class HashMD5;
 
 class HashMD5_Calc {
 public:
-    // Empty message: no bytes pending, chaining value set.
+    // Ready for a message.
+    HashMD5_Calc() { Reset(); }
+    // Empty message: no bytes pending, byte count zero, chaining value set;
+    // makes a spent calculator usable again.
     void Reset();
     // Appends size bytes; a null data pointer is no data (see BlockBuffer).
     void Update(void const* data, unsigned long size);
-    // Pads, appends the bit count and writes the digest; the calculator is spent.
+    // Pads, appends the bit count and writes the digest; the calculator is
+    // spent: it has absorbed the padding, so a second finalization gives the
+    // digest of the message followed by its padding.
     void FinalizeHash(HashMD5& out);
 
 private:

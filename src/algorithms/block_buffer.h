@@ -42,7 +42,7 @@ public:
 
     // Counts `count` whole blocks that went to the block function past the
     // buffer, while no block was unfinished.
-    void Passed(unsigned long count) { total_ += std::uint64_t(count) * N; }
+    void AddPassedBlocks(unsigned long count) { total_ += std::uint64_t(count) * N; }
 
     // The bytes of the unfinished block: Used() of them, 0 to N - 1.
     unsigned char* Pending() { return pending_; }

@@ -189,7 +189,6 @@ void HashGOST3411_Calc::FinalizeHash(HashGOST3411& out) {
 
 HashGOST3411::HashGOST3411(void const* data, unsigned long size) {
     HashGOST3411_Calc calc;
-    calc.Reset();
     calc.Update(data, size);
     calc.FinalizeHash(*this);
 }
@@ -206,7 +205,6 @@ char* HashGOST3411::calc(char const* text, char* out) {
     if (text == nullptr) text = "";
     std::size_t len = std::strlen(text);
     HashGOST3411_Calc calc;
-    calc.Reset();
     if (len >= 32) {
         calc.Update(text, len);
     } else {

@@ -11,11 +11,15 @@ class HashGOST3411;
 
 class HashGOST3411_Calc {
 public:
-    // Empty message; fills the shared substitution table on first use.
+    // Ready for a message.
+    HashGOST3411_Calc() { Reset(); }
+    // Empty message; makes a spent calculator usable again. Fills the shared
+    // substitution table on first use.
     void Reset();
     // Appends size bytes; a null data pointer is no data (see BlockBuffer).
     void Update(void const* data, unsigned long size);
-    // Pads, folds in length and control sum, writes the digest; the calculator is spent.
+    // Pads, folds in length and control sum, writes the digest; the calculator
+    // is spent: a second finalization gives another value.
     void FinalizeHash(HashGOST3411& out);
 
 private:

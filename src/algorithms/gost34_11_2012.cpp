@@ -1,6 +1,5 @@
 #include "algorithms/gost34_11_2012.h"
 
-#include <atomic>
 #include <cstring>
 
 #include "algorithms/byte_order.h"
@@ -93,17 +92,27 @@ void compressBlocksPortable(UInt512& h, UInt512& N, UInt512& sigma, unsigned cha
     }
 }
 
-struct Compressor {
+using PairFunction = void (*)(UInt512& ha, UInt512& Na, UInt512& sigmaa, unsigned char const* dataa,
+                              UInt512& hb, UInt512& Nb, UInt512& sigmab, unsigned char const* datab,
+                              std::size_t blocks);
+
+// The block functions of one compression path.
+struct BlockFunctions {
+    // h = g_N(h, m): the padded last block and the two closing steps.
     void (*compress)(UInt512& h, UInt512 const& N, UInt512 const& m);
+    // Whole blocks of one message: for each, h = g_N(h, m), N += 512, sigma += m.
     void (*compressBlocks)(UInt512& h, UInt512& N, UInt512& sigma, unsigned char const* data,
                            std::size_t blocks);
+    // The same on two messages at once; null where the path has no such step.
+    PairFunction compressBlocksPair;
 };
 
-constexpr Compressor kPortable = {g, compressBlocksPortable};
+constexpr BlockFunctions kPortable = {g, compressBlocksPortable, nullptr};
 
 #ifdef ICV_GOST2012_AVX512
-constexpr Compressor kAvx512 = {gost34_11_2012_avx512::compress,
-                                gost34_11_2012_avx512::compressBlocks};
+constexpr BlockFunctions kAvx512 = {gost34_11_2012_avx512::compress,
+                                    gost34_11_2012_avx512::compressBlocks,
+                                    gost34_11_2012_avx512::compressBlocksPair};
 
 // AVX512F, AVX512BW, AVX512VBMI and GFNI, with the vector state enabled by the system.
 bool cpuHasAvx512Gfni() {
@@ -118,22 +127,52 @@ bool cpuHasAvx512Gfni() {
 }
 #endif
 
-// The fastest path this processor runs, chosen once.
-Compressor const* bestCompressor() {
-    static Compressor const* const best = [] {
+// The fastest path this processor runs, asked of the processor once.
+BlockFunctions const& fastest() {
+    static BlockFunctions const& table = []() -> BlockFunctions const& {
 #ifdef ICV_GOST2012_AVX512
-        if (cpuHasAvx512Gfni()) return &kAvx512;
+        if (cpuHasAvx512Gfni()) return kAvx512;
 #endif
-        return &kPortable;
+        return kPortable;
     }();
-    return best;
+    return table;
 }
 
-std::atomic<Compressor const*> forced{nullptr};  // set only by tests and benchmarks
+// The path that gost34_11_2012_internal::choose asks for, if it was called.
+BlockFunctions const* requested = nullptr;
 
-Compressor const& compressor() {
-    Compressor const* f = forced.load(std::memory_order_relaxed);
-    return f != nullptr ? *f : *bestCompressor();
+// The table every core uses, fixed once, at the first block: the fastest path
+// unless another was asked for before. Nothing else is read per call.
+BlockFunctions const& chosen() {
+    static BlockFunctions const& table = requested != nullptr ? *requested : fastest();
+    return table;
+}
+
+// The final portion of `size` bytes (0..63) on path f: padded into `block`
+// with 0x01 and zero bytes, then the length and the control sum folded in.
+void finish(BlockFunctions const& f, UInt512& h, UInt512& N, UInt512& sigma, unsigned char* block,
+            void const* data, unsigned long size) {
+    if (size != 0) std::memcpy(block, data, size);
+    std::memcpy(block + size, vector_0_1, 64 - size);
+    UInt512 m = load(block);
+    f.compress(h, N, m);
+    UInt512 bits = {{std::uint64_t(size) * 8}};
+    add512(N, bits);
+    add512(sigma, m);
+    f.compress(h, vector_0, N);
+    f.compress(h, vector_0, sigma);
+}
+
+// Whole blocks of two messages on path f: together where it can, else in turn.
+void compressBlocksPairOn(BlockFunctions const& f, UInt512& ha, UInt512& Na, UInt512& sigmaa,
+                          unsigned char const* dataa, UInt512& hb, UInt512& Nb, UInt512& sigmab,
+                          unsigned char const* datab, std::size_t blocks) {
+    if (f.compressBlocksPair != nullptr) {
+        f.compressBlocksPair(ha, Na, sigmaa, dataa, hb, Nb, sigmab, datab, blocks);
+    } else {
+        f.compressBlocks(ha, Na, sigmaa, dataa, blocks);
+        f.compressBlocks(hb, Nb, sigmab, datab, blocks);
+    }
 }
 
 }  // namespace
@@ -142,46 +181,17 @@ GOST34_11_2012::GOST34_11_2012(int hashSize)
     : h_(hashSize == 512 ? vector_0 : vector_1),
       N_(vector_0),
       sigma_(vector_0),
-      block_(),
-      digest_(),
+      lastBlock_(),
+      result_(),
       hashSize_(hashSize),
       finished_(false) {}
 
 void GOST34_11_2012::addBlocks(void const* data, unsigned long blocks) {
     if (blocks == 0) return;
     auto const* in = static_cast<unsigned char const*>(data);
-    compressor().compressBlocks(h_, N_, sigma_, in, blocks);
-    std::memcpy(block_, in + 64 * (blocks - 1), 64);
+    chosen().compressBlocks(h_, N_, sigma_, in, blocks);
+    std::memcpy(lastBlock_, in + 64 * (blocks - 1), 64);
 }
-
-namespace {
-
-using PairFunction = void (*)(UInt512& ha, UInt512& Na, UInt512& sigmaa, unsigned char const* dataa,
-                              UInt512& hb, UInt512& Nb, UInt512& sigmab, unsigned char const* datab,
-                              std::size_t blocks);
-
-// The two-message block function of a compressor; null where it has none.
-PairFunction pairFunction(Compressor const& c) {
-#ifdef ICV_GOST2012_AVX512
-    if (&c == &kAvx512) return gost34_11_2012_avx512::compressBlocksPair;
-#endif
-    static_cast<void>(c);
-    return nullptr;
-}
-
-// The block function of c on two messages: together where c can, else in turn.
-void compressBlocksPairWith(Compressor const& c, UInt512& ha, UInt512& Na, UInt512& sigmaa,
-                            unsigned char const* dataa, UInt512& hb, UInt512& Nb, UInt512& sigmab,
-                            unsigned char const* datab, std::size_t blocks) {
-    if (PairFunction pair = pairFunction(c)) {
-        pair(ha, Na, sigmaa, dataa, hb, Nb, sigmab, datab, blocks);
-    } else {
-        c.compressBlocks(ha, Na, sigmaa, dataa, blocks);
-        c.compressBlocks(hb, Nb, sigmab, datab, blocks);
-    }
-}
-
-}  // namespace
 
 void GOST34_11_2012::addBlocksPair(GOST34_11_2012& a, void const* da, GOST34_11_2012& b,
                                    void const* db, unsigned long blocks) {
@@ -193,10 +203,13 @@ void GOST34_11_2012::addBlocksPair(GOST34_11_2012& a, void const* da, GOST34_11_
     if (blocks == 0) return;
     auto const* ina = static_cast<unsigned char const*>(da);
     auto const* inb = static_cast<unsigned char const*>(db);
-    compressBlocksPairWith(compressor(), a.h_, a.N_, a.sigma_, ina, b.h_, b.N_, b.sigma_, inb,
-                           blocks);
-    std::memcpy(a.block_, ina + 64 * (blocks - 1), 64);
-    std::memcpy(b.block_, inb + 64 * (blocks - 1), 64);
+    compressBlocksPairOn(chosen(), a.h_, a.N_, a.sigma_, ina, b.h_, b.N_, b.sigma_, inb, blocks);
+    std::memcpy(a.lastBlock_, ina + 64 * (blocks - 1), 64);
+    std::memcpy(b.lastBlock_, inb + 64 * (blocks - 1), 64);
+}
+
+bool GOST34_11_2012::pairsBlocks() {
+    return chosen().compressBlocksPair != nullptr;
 }
 
 void GOST34_11_2012::addPortion(void const* data, unsigned long size) {
@@ -204,73 +217,59 @@ void GOST34_11_2012::addPortion(void const* data, unsigned long size) {
         addBlocks(data, 1);
         return;
     }
-    // Final portion: padded with 0x01 and zero bytes up to a whole block.
-    Compressor const& c = compressor();
-    if (size != 0) std::memcpy(block_, data, size);
-    std::memcpy(block_ + size, vector_0_1, 64 - size);
-    UInt512 m = load(block_);
-    c.compress(h_, N_, m);
-    UInt512 bits = {{std::uint64_t(size) * 8}};
-    add512(N_, bits);
-    add512(sigma_, m);
-    c.compress(h_, vector_0, N_);
-    c.compress(h_, vector_0, sigma_);
+    finish(chosen(), h_, N_, sigma_, lastBlock_, data, size);
     finished_ = true;
 }
 
 unsigned char const* GOST34_11_2012::getHash() {
     if (!finished_) addPortion(nullptr, 0);
-    for (int i = 0; i < 8; ++i) store64le(digest_ + 8 * i, h_.w[i]);
-    return hashSize_ == 512 ? digest_ : digest_ + 32;
+    for (int i = 0; i < 8; ++i) store64le(result_ + 8 * i, h_.w[i]);
+    return hashSize_ == 512 ? result_ : result_ + 32;
 }
 
 namespace gost34_11_2012_internal {
 
-std::uint64_t const (&premult())[8][256] {
-    return ::premult.t;
+namespace {
+
+// The block functions of a path; Chosen is the table in use.
+BlockFunctions const& functionsFor(Path path) {
+#ifdef ICV_GOST2012_AVX512
+    if (path == Path::Avx512 && &fastest() == &kAvx512) return kAvx512;
+#endif
+    return path == Path::Chosen ? chosen() : kPortable;
 }
 
-UInt512 lps(UInt512 const& x) {
-    UInt512 r;
-    lpsXor(x.w, vector_0.w, r.w);
-    return r;
-}
+}  // namespace
 
 bool available(Path path) {
-    switch (path) {
-        case Path::Best:
-        case Path::Portable:
-            return true;
-        case Path::Avx512:
-            return bestCompressor() != &kPortable;
-    }
-    return false;
+    return path != Path::Avx512 || &functionsFor(path) != &kPortable;
 }
 
-static Compressor const* compressorFor(Path path) {
-    if (path == Path::Portable) return &kPortable;
-#ifdef ICV_GOST2012_AVX512
-    if (path == Path::Avx512 && available(path)) return &kAvx512;
-#endif
-    return nullptr;
-}
-
-void force(Path path) {
-    forced.store(compressorFor(path), std::memory_order_relaxed);
+bool choose(Path path) {
+    requested = &functionsFor(path);
+    return &chosen() == requested;
 }
 
 void compressBlocks(Path path, UInt512& h, UInt512& N, UInt512& sigma, unsigned char const* data,
                     std::size_t blocks) {
-    Compressor const* c = compressorFor(path);
-    (c != nullptr ? *c : compressor()).compressBlocks(h, N, sigma, data, blocks);
+    functionsFor(path).compressBlocks(h, N, sigma, data, blocks);
 }
 
 void compressBlocksPair(Path path, UInt512& ha, UInt512& Na, UInt512& sigmaa,
                         unsigned char const* dataa, UInt512& hb, UInt512& Nb, UInt512& sigmab,
                         unsigned char const* datab, std::size_t blocks) {
-    Compressor const* c = compressorFor(path);
-    compressBlocksPairWith(c != nullptr ? *c : compressor(), ha, Na, sigmaa, dataa, hb, Nb, sigmab,
-                           datab, blocks);
+    compressBlocksPairOn(functionsFor(path), ha, Na, sigmaa, dataa, hb, Nb, sigmab, datab, blocks);
+}
+
+void digest(Path path, void const* data, std::size_t size, void* out, int hashSize) {
+    BlockFunctions const& f = functionsFor(path);
+    UInt512 h = hashSize == 512 ? vector_0 : vector_1, N = vector_0, sigma = vector_0;
+    auto const* in = static_cast<unsigned char const*>(data);
+    f.compressBlocks(h, N, sigma, in, size / 64);
+    unsigned char block[64], bytes[64];
+    finish(f, h, N, sigma, block, in + size / 64 * 64, size % 64);
+    for (int i = 0; i < 8; ++i) store64le(bytes + 8 * i, h.w[i]);
+    std::memcpy(out, hashSize == 512 ? bytes : bytes + 32, hashSize == 512 ? 64 : 32);
 }
 
 }  // namespace gost34_11_2012_internal

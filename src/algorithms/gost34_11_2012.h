@@ -21,20 +21,23 @@ public:
     // The same as `blocks` calls of addPortion(data + 64 * i, 64).
     void addBlocks(void const* data, unsigned long blocks);
     // The same as a.addBlocks(da, blocks) followed by b.addBlocks(db, blocks).
-    // On the AVX-512 path the two messages go through together: one core then
-    // hashes about one and a half times the bytes per second of one message.
+    // On a path with a two-message step (pairsBlocks) the two go through
+    // together: one core then hashes about one and a half times the bytes per
+    // second of one message.
     static void addBlocksPair(GOST34_11_2012& a, void const* da, GOST34_11_2012& b, void const* db,
                               unsigned long blocks);
+    // Whether the path in use, chosen once for the process, has that step.
+    static bool pairsBlocks();
     // Finishes with an empty portion if needed; 64 result bytes for the 512-bit
     // variant, else 32 (the upper half of h). Least significant byte first.
     unsigned char const* getHash();
 
 private:
     UInt512 h_;
-    UInt512 N_;      // message bits so far
-    UInt512 sigma_;  // sum of all blocks, modulo 2^512
-    unsigned char block_[64];
-    unsigned char digest_[64];  // h, least significant byte first, written by getHash
+    UInt512 N_;                    // message bits so far
+    UInt512 sigma_;                // sum of all blocks, modulo 2^512
+    unsigned char lastBlock_[64];  // the last block processed, the padded one at the end
+    unsigned char result_[64];     // h, least significant byte first, written by getHash
     std::int32_t hashSize_;
     bool finished_;
 };

@@ -14,29 +14,34 @@ void Hash_Calc_GOST_34_11_2012::UpdatePair(Hash_Calc_GOST_34_11_2012& a, void co
                                            unsigned long size) {
     if (&a == &b || da == nullptr || db == nullptr) {
         a.Update(da, size);
-        a.Update(db, size);
+        b.Update(db, size);
         return;
     }
     auto const* pa = static_cast<unsigned char const*>(da);
     auto const* pb = static_cast<unsigned char const*>(db);
     // Each first completes its own pending block, by Update; the whole blocks
     // both then have go through together, and Update takes the rest.
-    auto head = [size](Hash_Calc_GOST_34_11_2012 const& c) {
+    auto toCompletePending = [size](Hash_Calc_GOST_34_11_2012 const& c) {
         return c.buffer_.Used() == 0 ? 0 : std::min<unsigned long>(size, 64 - c.buffer_.Used());
     };
-    unsigned long const headA = head(a), headB = head(b);
+    unsigned long const headA = toCompletePending(a), headB = toCompletePending(b);
     a.Update(pa, headA);
     b.Update(pb, headB);
     unsigned long const blocks = (size - std::max(headA, headB)) / 64;
     GOST34_11_2012::addBlocksPair(a.core_, pa + headA, b.core_, pb + headB, blocks);
-    a.buffer_.Passed(blocks);
-    b.buffer_.Passed(blocks);
+    a.buffer_.AddPassedBlocks(blocks);
+    b.buffer_.AddPassedBlocks(blocks);
     a.Update(pa + headA + 64 * blocks, size - headA - 64 * blocks);
     b.Update(pb + headB + 64 * blocks, size - headB - 64 * blocks);
 }
 
 void Hash_Calc_GOST_34_11_2012::FinalizeHash(Hash_GOST_34_11_2012& out) {
-    core_.addPortion(buffer_.Pending(), buffer_.Used());
+    // Pending bytes are the final portion, taken once: a second finalization
+    // finds none, and getHash returns the finished core's result again.
+    if (unsigned const used = buffer_.Used()) {
+        core_.addPortion(buffer_.Pending(), used);
+        buffer_.Reset();
+    }
     std::memcpy(out.bytes_, core_.getHash(), 32);
 }
 

@@ -15,11 +15,15 @@ public:
     Hash_Calc_GOST_34_11_2012() : core_(256) {}
     // Appends size bytes; a null data pointer is no data (see BlockBuffer).
     void Update(void const* data, unsigned long size);
-    // The same as a.Update(da, size) followed by b.Update(db, size); the whole
-    // blocks of the two go through the core together (addBlocksPair).
+    // The same as a.Update(da, size) followed by b.Update(db, size), a null
+    // pointer being no data for its message only; the whole blocks of two
+    // distinct calculators go through the core together (addBlocksPair).
     static void UpdatePair(Hash_Calc_GOST_34_11_2012& a, void const* da,
                            Hash_Calc_GOST_34_11_2012& b, void const* db, unsigned long size);
-    // Finishes the core and writes the digest; the calculator is spent.
+    // Whether UpdatePair takes two messages at once on this processor's path.
+    static bool PairsBlocks() { return GOST34_11_2012::pairsBlocks(); }
+    // Finishes the core and writes the digest; the calculator is spent, and a
+    // second finalization with no Update between gives the same digest.
     void FinalizeHash(Hash_GOST_34_11_2012& out);
 
 private:

@@ -7,7 +7,6 @@
 #include <string>
 #include <type_traits>
 #include <typeinfo>
-#include <utility>
 
 #include "../algorithms/_md5.h"
 #include "../algorithms/gost3411.h"
@@ -18,6 +17,17 @@ class IHash_Calc {
 public:
     virtual ~IHash_Calc() = default;
     virtual void Update(void const* data, unsigned long size) = 0;
+    // Whether UpdatePair with other takes the two messages through the block
+    // function at once: two distinct calculators of an algorithm whose path on
+    // this processor has a two-message step.
+    virtual bool PairsWith(IHash_Calc const& /*other*/) const { return false; }
+    // The same as Update(data, size) followed by other.Update(otherData, size);
+    // a null pointer is no data for its own message only.
+    virtual void UpdatePair(IHash_Calc& other, void const* data, void const* otherData,
+                            unsigned long size) {
+        Update(data, size);
+        other.Update(otherData, size);
+    }
 };
 
 // A finished digest.
@@ -44,21 +54,42 @@ public:
     virtual ~IHashFactory() = default;
 };
 
+// An algorithm whose calculators take two messages at once offers a static
+// C::UpdatePair(a, da, b, db, size) and a static C::PairsBlocks().
 template <class C, class = void>
-struct HasReset : std::false_type {};
+struct TakesPairs : std::false_type {};
 template <class C>
-struct HasReset<C, std::void_t<decltype(std::declval<C&>().Reset())>> : std::true_type {};
+struct TakesPairs<C, std::void_t<decltype(&C::UpdatePair)>> : std::true_type {};
 
+// C is ready for a message once constructed.
 template <class C>
 class Hash_Calc : public IHash_Calc {
 public:
-    // Starts in the empty-message state; calculators with a Reset are reset.
-    Hash_Calc() {
-        if constexpr (HasReset<C>::value) calc.Reset();
-    }
     void Update(void const* data, unsigned long size) override { calc.Update(data, size); }
 
+    bool PairsWith([[maybe_unused]] IHash_Calc const& other) const override {
+        if constexpr (TakesPairs<C>::value)
+            return &other != this && OfThisKind(other) && C::PairsBlocks();
+        return false;
+    }
+
+    void UpdatePair(IHash_Calc& other, void const* data, void const* otherData,
+                    unsigned long size) override {
+        if constexpr (TakesPairs<C>::value) {
+            if (OfThisKind(other)) {
+                C::UpdatePair(calc, data, static_cast<Hash_Calc&>(other).calc, otherData, size);
+                return;
+            }
+        }
+        IHash_Calc::UpdatePair(other, data, otherData, size);
+    }
+
     C calc;
+
+private:
+    // typeid rather than dynamic_cast: an exact match of the two type_info
+    // objects, no walk of the class hierarchy; made once per call, not per block.
+    bool OfThisKind(IHash_Calc const& other) const { return typeid(other) == typeid(Hash_Calc); }
 };
 
 template <class H, class C>
@@ -108,8 +139,8 @@ public:
         return new Hash<H, C>(tag_, data, size);
     }
     IHash* createHash(IHash_Calc& calc, bool inPlace) const override {
-        auto& own = dynamic_cast<Hash_Calc<C>&>(calc);
-        return new Hash<H, C>(tag_, own.calc, inPlace);
+        auto& ours = dynamic_cast<Hash_Calc<C>&>(calc);
+        return new Hash<H, C>(tag_, ours.calc, inPlace);
     }
 
 private:
