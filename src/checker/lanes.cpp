@@ -60,20 +60,6 @@ bool Refill(Lane& lane, std::function<bool(HashJob&)> const& load,
     }
 }
 
-// size bytes of each lane's data through its calculator: together where the
-// two calculators pair, else one after the other.
-void UpdateBoth(Lane& a, Lane& b, std::size_t size) {
-    using Gost = Hash_Calc<Hash_Calc_GOST_34_11_2012>;
-    auto* ga = dynamic_cast<Gost*>(a.job.calc.get());
-    auto* gb = dynamic_cast<Gost*>(b.job.calc.get());
-    if (ga != nullptr && gb != nullptr) {
-        Hash_Calc_GOST_34_11_2012::UpdatePair(ga->calc, a.data, gb->calc, b.data, size);
-    } else {
-        a.job.calc->Update(a.data, size);
-        b.job.calc->Update(b.data, size);
-    }
-}
-
 }  // namespace
 
 void HashInLanes(std::size_t lanes, std::function<bool(HashJob&)> const& load,
@@ -85,13 +71,16 @@ void HashInLanes(std::size_t lanes, std::function<bool(HashJob&)> const& load,
     auto refill = [&](Lane& l) { return Refill(l, load, wanted, done, progress); };
     bool busy[2] = {lanes > 0 && refill(lane[0]), lanes > 1 && refill(lane[1])};
     while (busy[0] || busy[1]) {
-        // Side by side as far as both lanes have bytes, the rest alone.
-        std::size_t const both = busy[0] && busy[1] ? std::min(lane[0].left, lane[1].left) : 0;
-        if (both != 0) UpdateBoth(lane[0], lane[1], both);
+        // Side by side as far as both lanes have bytes and their calculators
+        // pair, the rest alone.
+        bool const paired = busy[0] && busy[1] && lane[0].job.calc->PairsWith(*lane[1].job.calc);
+        std::size_t const both = paired ? std::min(lane[0].left, lane[1].left) : 0;
+        if (paired)
+            lane[0].job.calc->UpdatePair(*lane[1].job.calc, lane[0].data, lane[1].data, both);
         for (std::size_t k = 0; k < 2; ++k) {
             if (!busy[k]) continue;
-            std::size_t const n = both != 0 ? both : lane[k].left;
-            if (both == 0) lane[k].job.calc->Update(lane[k].data, n);
+            std::size_t const n = paired ? both : lane[k].left;
+            if (!paired) lane[k].job.calc->Update(lane[k].data, n);
             lane[k].data += n;
             if ((lane[k].left -= n) == 0) busy[k] = refill(lane[k]);
         }
