@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "checker/engine.h"
 #include "checker/file_access.h"
 #include "checker/hashfile_checker.h"
 #include "checker/parallel_runner.h"
@@ -161,6 +162,28 @@ TEST_F(Checker, WhatARunOpensAndWhenItWrites) {
     EXPECT_THROW(HashFileChecker::CheckFiles(records, out, &stats, options),
                  HashFileChecker::FileIOException);
     EXPECT_LT(probe.bytes, (40u << 20) + (64u << 20));
+}
+
+// With more files than cores each core reads two at a time, and the bytes of
+// the two go through calculators that pair together.
+std::atomic<int> pairedUpdates{0};
+struct Pairing : IHash_Calc {
+    void Update(void const*, unsigned long) override {}
+    bool PairsWith(IHash_Calc const&) const override { return true; }
+    void UpdatePair(IHash_Calc&, void const*, void const*, unsigned long) override { ++pairedUpdates; }
+};
+struct PairingRun : FileRun {
+    std::string file;
+    bool Prepare(HashJob& job) override { return job.fileName = file, job.calc.reset(new Pairing), true; }
+    bool Conclude(HashJob&) override { return false; }
+    bool Report(std::size_t) override { return false; }
+};
+TEST_F(Checker, MoreFilesThanCoresAreReadTwoAtATime) {
+    PairingRun run;
+    dir.write("f", std::string(200000, 'f'));
+    run.file = dir / "f";
+    HashInIndexOrder(4 * AvailableCores(), run, false, nullptr);
+    EXPECT_GT(pairedUpdates, 0);
 }
 
 // A progress listener given where stopOnError goes does not compile.
