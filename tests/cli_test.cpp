@@ -153,10 +153,8 @@ TEST(CliParallel, EveryCoreWritesWhatOneCoreWrites) {
     testutil::RunOptions one, all;
     one.cwd = all.cwd = dir.path();
     one.wrapper = {"/usr/bin/taskset", "-c", std::to_string(sched_getcpu())};
-    for (std::string program : {ICV_WRITER_PATH " -Lgood", ICV_WRITER_PATH " -Lbad",
-                                ICV_CHECK_PATH " hashes", ICV_CHECK_PATH " fatal"}) {
-        std::string arg = program.substr(program.find(' ') + 1);
-        program.resize(program.find(' '));
+    for (auto [program, arg] : {std::pair{ICV_WRITER_PATH, "-Lgood"}, {ICV_WRITER_PATH, "-Lbad"},
+                                {ICV_CHECK_PATH, "hashes"}, {ICV_CHECK_PATH, "fatal"}}) {
         auto single = testutil::run(program, {arg}, one);
         EXPECT_NE(single.out + single.err, "") << arg;
         for (int repeat = 0; repeat < 3; ++repeat) {
