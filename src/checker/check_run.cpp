@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <exception>
-#include <functional>
 #include <memory>
 #include <vector>
 

@@ -8,7 +8,6 @@
 #include <functional>
 #include <istream>
 #include <list>
-#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
