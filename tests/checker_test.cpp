@@ -229,6 +229,7 @@ CheckRow const kCheckRows[] = {
     {"um", false, true, -1, {1, 1, 0, 0}, "Can't create hash calculator for abc [#SHA1:00].\n"},
     {"um", true, true, -1, {0, 1, 0, 0}, "Can't create hash calculator for abc [#SHA1:00].\n"},
     {"gfm", false, true, 1, {2, 0, 1, 0}, "Warning: File not found: gone.\n"},
+    {"fm", true, true, 1, {1, 0, 0, 0}, ""},
     {"n", false, true, 0, {1, 0, 1, 0}, "Warning: File not found: gone.\n"},
 };
 
