@@ -174,10 +174,7 @@ int CheckFiles(char const* path, std::ostream& out, Statistics* stats,
                CheckOptions const& options) {
     if (path == nullptr || *path == '\0') throw FileIOException("", "File name is empty", 0);
     auto const records = [&](HashListReader::Kind kind, FileHashPair const&) {
-        if (kind == HashListReader::Unsplit) {
-            int const err = errno;
-            throw FileIOException(path, "HashList format error", err);
-        }
+        if (kind == HashListReader::Unsplit) ThrowFormatError(path);
         return true;
     };
     // The whole list is read once first: a format error ends the check before

@@ -167,6 +167,10 @@ private:
     bool ended_ = false;
 };
 
+// Throws the format error of a list (a line without '='); a format error has
+// no system error of its own, so its code is whatever errno holds.
+[[noreturn]] void ThrowFormatError(char const* list);
+
 // Fills window (emptied first) with the next records of a list, until it holds
 // 4096 of them or 1 MiB of text. accept(kind, record) is asked about every line
 // read: a Record joins the window when it answers true; for the other kinds the

@@ -109,6 +109,11 @@ HashListReader::Kind HashListReader::ReadLine(FileHashPair& record) {
     return Record;
 }
 
+void ThrowFormatError(char const* list) {
+    int const err = errno;  // before the exception is made
+    throw FileIOException(list, "HashList format error", err);
+}
+
 bool ReadWindow(HashListReader& reader, std::list<FileHashPair>& window, AcceptLine const& accept) {
     window.clear();
     std::size_t text = 0;
@@ -134,10 +139,8 @@ std::size_t LoadHashList(char const* path, std::list<FileHashPair>& records) {
                 break;
             case HashListReader::Skipped:
                 break;
-            case HashListReader::Unsplit: {
-                int const err = errno;
-                throw FileIOException(path, "HashList format error", err);
-            }
+            case HashListReader::Unsplit:
+                ThrowFormatError(path);
             case HashListReader::TooLong:
                 return reader.LineNumber();
             case HashListReader::End:

@@ -95,10 +95,8 @@ private:
         for (FileHashPair record;;) {
             HashListReader::Kind const kind = reader.ReadLine(record);
             if (kind == HashListReader::End || kind == HashListReader::TooLong) return count;
-            if (kind == HashListReader::Unsplit && !command_.warn) {
-                int const err = errno;
-                throw HashFileChecker::FileIOException(list.c_str(), "HashList format error", err);
-            }
+            if (kind == HashListReader::Unsplit && !command_.warn)
+                HashFileChecker::ThrowFormatError(list.c_str());
             count += kind == HashListReader::Record &&
                      (!command_.warn || checks_.Malformed(reader.Line()).empty());
         }
@@ -114,9 +112,8 @@ private:
             if (kind == HashListReader::TooLong) tooLong = reader->LineNumber();
             if (kind == HashListReader::End || kind == HashListReader::TooLong) return false;
             if (kind == HashListReader::Unsplit && !command_.warn) {
-                int const err = errno;
                 formatError = true;
-                throw HashFileChecker::FileIOException(list.c_str(), "HashList format error", err);
+                HashFileChecker::ThrowFormatError(list.c_str());
             }
             if (command_.warn) {
                 std::string const reason = checks_.Malformed(reader->Line());
