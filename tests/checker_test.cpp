@@ -4,9 +4,14 @@
 // place of the library's, and every test checks that no file is left open.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -24,7 +29,6 @@
 #include "checker/engine.h"
 #include "checker/file_access.h"
 #include "checker/hashfile_checker.h"
-#include "checker/parallel_runner.h"
 #include "cli_util.h"
 #include "test_util.h"
 
@@ -32,7 +36,7 @@ namespace {
 
 // The failure the next run meets at the system calls, and what they count.
 enum Fault { None, ShortReads, ReadError, EarlyEnd, NoSize, NoRewind, NoStat } fault = None;
-std::atomic<int> openFiles{0}, reads{0};
+std::atomic<int> openFiles{0}, opens{0}, reads{0};
 auto const failWith = [](int err) { return errno = err, -1; };
 
 }  // namespace
@@ -41,8 +45,17 @@ namespace HashFileChecker::file_access {
 
 int open(char const* path, int flags) {
     std::string const name = path;
+    ++opens;
     if (name.size() >= 6 && name.compare(name.size() - 6, 6, "denied") == 0) return failWith(EACCES);
     int fd = ::open(path, flags);
+    openFiles += fd >= 0;
+    return fd;
+}
+int openInRoot(int rootFd, char const* path, int flags) {
+    std::string const name = path;
+    ++opens;
+    if (name.size() >= 6 && name.compare(name.size() - 6, 6, "denied") == 0) return failWith(EACCES);
+    int fd = ::openat(rootFd, *path == '/' ? path + 1 : path, flags);  // TODO OpenInRoot
     openFiles += fd >= 0;
     return fd;
 }
@@ -72,56 +85,65 @@ namespace {
 
 using namespace HashFileChecker;
 
-// Runs n indices on 4 threads, work taking `claims` more each time, all
-// marked done in reverse order but the handed-out ones of every third left
-// to the runner; `endsAt` ends the run in work, `throwsAt` in report.
-std::vector<std::size_t> reportsOf(std::size_t n, std::size_t claims, std::size_t endsAt,
-                                   std::size_t throwsAt) {
+// A run of n indices without files: one ends it when concluded, one throws
+// when reported, one's Conclude waits until the index before it is reported.
+struct IndexRun : FileRun {
+    std::size_t endsAt, throwsAt, waitsAt;
     std::vector<std::size_t> reports;
-    std::vector<std::atomic<int>> runs(n);
-    auto work = [&](IndexCursor& b) {
-        std::vector<std::size_t> mine;
-        for (std::size_t i; mine.size() <= claims && b.Take(i);) mine.push_back(i);
-        for (std::size_t k = mine.size(); k-- > 0;)
-            if (++runs[mine[k]] > 1 || k != 0 || mine[k] % 3 != 2)
-                b.Done(mine[k], runs[mine[k]] > 1 || mine[k] == endsAt);
-    };
-    auto report = [&](std::size_t i) {
-        reports.push_back(i);
+    std::mutex mutex;
+    std::condition_variable reported;
+    bool waitedInVain = false;
+    bool Prepare(HashJob&) override { return false; }
+    bool Conclude(HashJob& job) override {
+        if (job.index == waitsAt) {
+            std::unique_lock<std::mutex> lock(mutex);  // a guard against a hang, not a time bound
+            waitedInVain = !reported.wait_for(lock, std::chrono::seconds(30),
+                                              [&] { return reports.size() == waitsAt; });
+        }
+        return job.index == endsAt;
+    }
+    bool Report(std::size_t i) override {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            reports.push_back(i);
+        }
+        reported.notify_all();
         if (i == throwsAt) throw std::runtime_error("report failed");
         return false;
-    };
-    try {
-        RunInIndexOrder(n, 4, work, report);
-        EXPECT_EQ(throwsAt, n) << "nothing thrown";
-    } catch (std::runtime_error const&) {
-        EXPECT_LT(throwsAt, n);
     }
-    return reports;
-}
+};
 
-TEST(ParallelRunner, ReportsInIndexOrderUpToTheIndexThatEndsTheRun) {
+// Outcomes are reported in index order, each as soon as it and every index
+// before it are done, up to the index that ends the run.
+TEST(Engine, ReportsInIndexOrderUpToTheIndexThatEndsTheRun) {
     struct {
-        std::size_t n, claims, endsAt, throwsAt, reports;
-    } const cases[] = {{0, 0, 0, 0, 0},         {1000, 0, 1000, 1000, 1000}, {1000, 1, 0, 1000, 1},
-                       {1000, 1, 700, 1000, 701}, {1001, 3, 1001, 1001, 1001}, {1000, 0, 1000, 300, 301},
-                       {1000, 2, 900, 600, 601}};
+        std::size_t n, endsAt, throwsAt, waitsAt, reports;
+    } const cases[] = {{0, 0, 0, 0, 0},       {1000, 1000, 1000, 1, 1000}, {1000, 0, 1000, 999, 1},
+                       {1000, 700, 1000, 500, 701}, {1001, 1001, 1001, 1000, 1001}, {1000, 1000, 300, 1, 301},
+                       {1000, 900, 600, 2, 601}};
     for (auto const& c : cases) {
-        auto reports = reportsOf(c.n, c.claims, c.endsAt, c.throwsAt);
-        ASSERT_EQ(reports.size(), c.reports) << c.n << " " << c.claims << " " << c.endsAt;
-        for (std::size_t i = 0; i < reports.size(); ++i) ASSERT_EQ(reports[i], i);
+        IndexRun run;
+        run.endsAt = c.endsAt, run.throwsAt = c.throwsAt, run.waitsAt = c.waitsAt;
+        try {
+            HashInIndexOrder(c.n, run, false, nullptr);
+            EXPECT_EQ(c.throwsAt, c.n) << "nothing thrown";
+        } catch (std::runtime_error const&) {
+            EXPECT_LT(c.throwsAt, c.n);
+        }
+        EXPECT_FALSE(run.waitedInVain) << "index " << c.waitsAt - 1 << " was reported only later";
+        ASSERT_EQ(run.reports.size(), c.reports) << c.n << " " << c.endsAt;
+        for (std::size_t i = 0; i < run.reports.size(); ++i) ASSERT_EQ(run.reports[i], i);
     }
 }
 
-// Counts what a run does, and how many files were done when the first line was written.
+// Counts what a run does.
 struct Probe : HashFileChecker::ProgressListener {
-    std::atomic<int> files{0}, firstWrite{-1};
+    std::atomic<int> files{0};
     std::atomic<std::uint64_t> bytes{0};
     void Started(std::size_t) override {}
     void BytesHashed(std::uint64_t n) override { bytes += n; }
     void FileHashed() override { ++files; }
     void Finished() override {}
-    void Pause() override { firstWrite = firstWrite < 0 ? files.load() : firstWrite.load(); }
 };
 
 class Checker : public ::testing::Test {
@@ -133,9 +155,9 @@ protected:
     HashFileChecker::Statistics stats = {0, 0, 0, 0};
 };
 
-// Stopping at an error opens no record after it; findings are written as soon
-// as they are known; a failed run stops reading the files after its failure.
-TEST_F(Checker, WhatARunOpensAndWhenItWrites) {
+// Stopping at an error opens no record after it; a failed run stops reading
+// the files after its failure.
+TEST_F(Checker, WhatARunOpens) {
     dir.write("x", "x");
     dir.write("sub/x", "");
     dir.write("big", std::string(1 << 20, 'b'));
@@ -146,13 +168,12 @@ TEST_F(Checker, WhatARunOpensAndWhenItWrites) {
     HashFileChecker::CheckOptions options;
     options.progress = &probe;
     EXPECT_EQ(HashFileChecker::CheckFiles(records, out, &stats, options), -1);
-    EXPECT_TRUE(probe.firstWrite >= 1 && probe.firstWrite < 20) << "first finding after " << probe.firstWrite;
 
     records.push_front({dir / "gone", "#MD5:0", ""});
-    probe.files = 0;
+    probe.files = 0, opens = 0;
     options.stopOnError = true;
     EXPECT_EQ(HashFileChecker::CheckFiles(records, out, &stats, options), -3);
-    EXPECT_EQ(probe.files, 1);
+    EXPECT_EQ(probe.files + opens, 2);
 
     dir.write("list", "gone\nhuge=" + dir / "huge" + "\n");
     EXPECT_THROW(HashFileChecker::ProcessFiles((dir / "list").c_str(), true, out, &probe),
@@ -165,25 +186,45 @@ TEST_F(Checker, WhatARunOpensAndWhenItWrites) {
 }
 
 // With more files than cores each core reads two at a time, and the bytes of
-// the two go through calculators that pair together.
+// each file reach its own calculator, side by side where calculators pair.
 std::atomic<int> pairedUpdates{0};
-struct Pairing : IHash_Calc {
-    void Update(void const*, unsigned long) override {}
-    bool PairsWith(IHash_Calc const&) const override { return true; }
-    void UpdatePair(IHash_Calc&, void const*, void const*, unsigned long) override { ++pairedUpdates; }
+struct Collecting : IHash_Calc {
+    std::string bytes;
+    void Update(void const* data, unsigned long n) override {
+        if (data) bytes.append(static_cast<char const*>(data), n);
+    }
+    bool PairsWith(IHash_Calc const& other) const override { return &other != this; }
+    void UpdatePair(IHash_Calc& other, void const* data, void const* otherData, unsigned long n) override {
+        ++pairedUpdates;
+        Update(data, n);
+        other.Update(otherData, n);
+    }
 };
-struct PairingRun : FileRun {
-    std::string file;
-    bool Prepare(HashJob& job) override { return job.fileName = file, job.calc.reset(new Pairing), true; }
-    bool Conclude(HashJob&) override { return false; }
+struct CollectingRun : FileRun {
+    testutil::TempDir const* dir;
+    std::vector<std::string> contents;
+    std::atomic<int> wrong{0};
+    bool Prepare(HashJob& job) override {
+        job.fileName = *dir / std::to_string(job.index);
+        job.calc.reset(new Collecting);
+        return true;
+    }
+    bool Conclude(HashJob& job) override {
+        wrong += static_cast<Collecting&>(*job.calc).bytes != contents[job.index];
+        return false;
+    }
     bool Report(std::size_t) override { return false; }
 };
 TEST_F(Checker, MoreFilesThanCoresAreReadTwoAtATime) {
-    PairingRun run;
-    dir.write("f", std::string(200000, 'f'));
-    run.file = dir / "f";
-    HashInIndexOrder(4 * AvailableCores(), run, false, nullptr);
+    CollectingRun run;
+    run.dir = &dir;
+    for (std::size_t i = 0; i < 4 * AvailableCores(); ++i) {
+        run.contents.push_back(testutil::patternMessage(70000 + 30011 * i).substr(i));
+        dir.write(std::to_string(i), run.contents.back());
+    }
+    HashInIndexOrder(run.contents.size(), run, false, nullptr);
     EXPECT_GT(pairedUpdates, 0);
+    EXPECT_EQ(run.wrong, 0);
 }
 
 // A progress listener given where stopOnError goes does not compile.
@@ -195,8 +236,8 @@ struct ListFormTakes<P, std::void_t<decltype(CheckFiles(std::list<FileHashPair>(
 static_assert(ListFormTakes<bool>::value && !ListFormTakes<ProgressListener*>::value, "listener as stopOnError");
 
 // Records: a file that matches, one that changed, one missing, one denied, an
-// unknown algorithm, a directory (a failure that ends the check), a name with a
-// NUL (what is opened is the name up to it).
+// unknown algorithm, a directory and a FIFO (failures that end the check unless
+// it goes on), a name with a NUL (what is opened is the name up to it).
 FileHashPair Record(char kind) {
     std::string const abc = "#MD5:900150983cd24fb0d6963f7d28e17f72";
     switch (kind) {
@@ -206,51 +247,66 @@ FileHashPair Record(char kind) {
         case 'd': return {"denied", abc, ""};
         case 'u': return {"abc", "#SHA1:00", ""};
         case 'f': return {"sub", abc, ""};
+        case 'p': return {"fifo", abc, ""};
         default: return {std::string("gone\0tail", 9), abc, ""};
     }
 }
 
 struct CheckRow {
     char const* records;
-    bool stopOnError, reportMissing;
+    bool stopOnError, reportMissing, goOn;
     int result;  // 1: the check throws
     Statistics counted;
     char const* lines;
 };
 CheckRow const kCheckRows[] = {
-    {"mm", false, true, 0, {2, 0, 0, 0}, ""},
-    {"cm", false, true, -1, {2, 1, 0, 0}, "File changed: abc [#MD5:900150983cd24fb0d6963f7d28e17f72].\n"},
-    {"cm", true, true, -1, {1, 1, 0, 0}, "File changed: abc [#MD5:900150983cd24fb0d6963f7d28e17f72].\n"},
-    {"gm", false, true, 0, {2, 0, 1, 0}, "Warning: File not found: gone.\n"},
-    {"gm", true, true, -3, {1, 0, 1, 0}, "Warning: File not found: gone.\n"},
-    {"gm", false, false, 0, {1, 0, 0, 0}, ""},
-    {"dm", false, true, 0, {2, 0, 0, 1}, "Warning: File access denied: denied.\n"},
-    {"dm", true, true, -2, {1, 0, 0, 1}, "Warning: File access denied: denied.\n"},
-    {"um", false, true, -1, {1, 1, 0, 0}, "Can't create hash calculator for abc [#SHA1:00].\n"},
-    {"um", true, true, -1, {0, 1, 0, 0}, "Can't create hash calculator for abc [#SHA1:00].\n"},
-    {"gfm", false, true, 1, {2, 0, 1, 0}, "Warning: File not found: gone.\n"},
-    {"fm", true, true, 1, {1, 0, 0, 0}, ""},
-    {"n", false, true, 0, {1, 0, 1, 0}, "Warning: File not found: gone.\n"},
+    {"mm", false, true, false, 0, {2, 0, 0, 0}, ""},
+    {"cm", false, true, false, -1, {2, 1, 0, 0}, "File changed: abc [#MD5:900150983cd24fb0d6963f7d28e17f72].\n"},
+    {"cm", true, true, false, -1, {1, 1, 0, 0}, "File changed: abc [#MD5:900150983cd24fb0d6963f7d28e17f72].\n"},
+    {"gm", false, true, false, 0, {2, 0, 1, 0}, "Warning: File not found: gone.\n"},
+    {"gm", true, true, false, -3, {1, 0, 1, 0}, "Warning: File not found: gone.\n"},
+    {"gm", false, false, false, 0, {1, 0, 0, 0}, ""},
+    {"dm", false, true, false, 0, {2, 0, 0, 1}, "Warning: File access denied: denied.\n"},
+    {"dm", true, true, false, -2, {1, 0, 0, 1}, "Warning: File access denied: denied.\n"},
+    {"um", false, true, false, -1, {1, 1, 0, 0}, "Can't create hash calculator for abc [#SHA1:00].\n"},
+    {"um", true, true, false, -1, {0, 1, 0, 0}, "Can't create hash calculator for abc [#SHA1:00].\n"},
+    {"gfm", false, true, false, 1, {2, 0, 1, 0}, "Warning: File not found: gone.\n"},
+    {"fm", true, true, false, 1, {1, 0, 0, 0}, ""},
+    {"n", false, true, false, 0, {1, 0, 1, 0}, "Warning: File not found: gone.\n"},
+    {"gm", true, false, false, 0, {1, 0, 0, 0}, ""},
+    {"fpm", false, true, true, -1, {3, 2, 0, 0}, "File unreadable: sub (a directory).\nFile unreadable: fifo (a FIFO).\n"},
+    {"fm", true, true, true, -1, {1, 1, 0, 0}, "File unreadable: sub (a directory).\n"},
+    {"pm", false, true, false, 1, {1, 0, 0, 0}, ""},
 };
 
-// Each kind of record alone and with stopOnError: result, counters, lines.
+// Each kind of record alone and with stopOnError: result, counters, lines, the
+// same lines from the findings handed over as data, every match among them.
 TEST_F(Checker, EachFindingHasItsLineCountersAndResult) {
     dir.write("abc", "abc");
     dir.write("sub/x", "");
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
     HashFileChecker::CheckOptions options;
     options.root = dir.path();
-    for (auto const& row : kCheckRows) {
+    for (auto const& row : kCheckRows) for (bool handed : {false, true}) {
         std::list<FileHashPair> records;
         for (char const* kind = row.records; *kind; ++kind) records.push_back(Record(*kind));
         options.stopOnError = row.stopOnError;
         options.reportMissing = row.reportMissing;
+        options.goOn = row.goOn;
         Statistics counted = {0, 0, 0, 0};
-        std::ostringstream lines;
+        std::ostringstream lines, unused;
+        std::size_t matches = 0;
+        options.onFinding = nullptr;
+        if (handed)
+            options.onFinding = [&](Finding const& f) {
+                matches += f.kind == Finding::Matches;
+                if (f.kind != Finding::Matches) lines << FindingLine(f) << "\n";
+            };
         int result = 1;
         try {
-            result = HashFileChecker::CheckFiles(records, lines, &counted, options);
+            result = HashFileChecker::CheckFiles(records, handed ? unused : lines, &counted, options);
         } catch (FileIOException const& e) {
-            EXPECT_EQ(e.FileName, dir / "sub");
+            EXPECT_EQ(e.FileName, row.records[0] == 'p' ? "fifo" : "sub");
         }
         std::string const what = std::string(row.records) + (row.stopOnError ? " stopping" : "");
         EXPECT_EQ(result, row.result) << what;
@@ -259,16 +315,25 @@ TEST_F(Checker, EachFindingHasItsLineCountersAndResult) {
                   std::vector<std::uint32_t>({row.counted.Processed, row.counted.Errors, row.counted.NotFound,
                                               row.counted.AccessDenied}))
             << what;
+        EXPECT_EQ(unused.str(), "");
+        std::string const kinds = row.records;
+        if (handed && result != 1) {
+            EXPECT_EQ(matches, row.stopOnError && row.result != 0 ? 0 : std::count(kinds.begin(), kinds.end(), 'm'))
+                << what;
+        }
     }
-    // A list longer than the window in which it is read: every record checked.
-    std::string list;
-    for (int i = 0; i < 5000; ++i) list += dir / "abc=" + Record(i < 4999 ? 'm' : 'c').HashText + "\n";
-    dir.write("list", list);
-    Statistics counted = {0, 0, 0, 0};
-    std::ostringstream lines;
-    EXPECT_EQ(HashFileChecker::CheckFiles((dir / "list").c_str(), lines, &counted), -1);
-    EXPECT_EQ(counted.Processed, 5000u);
-    EXPECT_EQ(lines.str(), "File changed: " + dir / "abc [#MD5:900150983cd24fb0d6963f7d28e17f72].\n");
+    // A list longer than the window in which it is read, the changed record in
+    // the first window, the last or none: every record checked, one result.
+    for (int changed : {0, 4999, -1}) {
+        std::string list;
+        for (int i = 0; i < 5000; ++i) list += dir / "abc=" + Record(i == changed ? 'c' : 'm').HashText + "\n";
+        dir.write("list", list);
+        Statistics counted = {0, 0, 0, 0};
+        std::ostringstream lines;
+        EXPECT_EQ(HashFileChecker::CheckFiles((dir / "list").c_str(), lines, &counted), changed < 0 ? 0 : -1);
+        EXPECT_EQ(counted.Processed, 5000u);
+        EXPECT_EQ(lines.str(), changed < 0 ? "" : "File changed: " + dir / "abc [#MD5:900150983cd24fb0d6963f7d28e17f72].\n");
+    }
 }
 
 TEST_F(Checker, CalcHashGivesUpperCaseTaggedTextOrFalse) {
@@ -340,15 +405,14 @@ TEST_F(Checker, EveryFailingAllocationOfARunIsAFailureOrLeavesItComplete) {
     std::ostringstream whole;
     HashFileChecker::ProcessFiles(list.c_str(), true, whole);
     for (long k = 0; k < 400; ++k) {
-        std::size_t reported = 0;
-        auto work = [](IndexCursor& b) { b.Done(b.First(), false); };
-        std::function<bool(std::size_t)> report = [&](std::size_t) { return ++reported, false; };
+        IndexRun run;
+        run.endsAt = run.throwsAt = run.waitsAt = 100;
         allocationsBeforeFailure = k;
         try {
-            RunInIndexOrder(100, 8, work, report);  // threads that fail to start: fewer
-            EXPECT_EQ(reported, 100u);
+            HashInIndexOrder(100, run, false, nullptr);  // threads that fail to start: fewer
+            EXPECT_EQ(run.reports.size(), 100u);
         } catch (std::bad_alloc const&) {
-            EXPECT_EQ(reported, 0u) << "failed after reporting";
+            EXPECT_LT(run.reports.size(), 100u) << "failed after reporting all";
         }
         std::ostringstream text;
         text.exceptions(std::ios::badbit);  // as the writer's: a lost line throws

@@ -37,17 +37,18 @@ std::map<std::string, std::string> const kNames = {
     {"CHECK_USAGE", testutil::readFile(ICV_TEST_DATA_DIR "/check_usage.txt")},
     {"EXPECTED", testutil::readFile(ICV_EXAMPLES_DIR "/expected.lst")}};
 
-// A text with its {NAME}s and {N*TEXT}s replaced.
+// A text with its {NAME}s and {N*TEXT}s replaced, TEXT itself expanded.
 std::string expand(std::string text) {
     for (std::size_t at = 0; (at = text.find('{', at)) != std::string::npos;) {
-        std::size_t const end = text.find('}', at), star = text.find('*', at);
-        std::string value;
-        if (star < end) {
-            for (auto n = std::stoul(text.substr(at + 1)); n > 0; --n)
-                value += text.substr(star + 1, end - star - 1);
-        } else {
-            value = kNames.at(text.substr(at + 1, end - at - 1));
-        }
+        std::size_t end = at + 1;  // the brace that closes this one
+        for (int depth = 1; (depth += (text[end] == '{') - (text[end] == '}')) > 0;) ++end;
+        std::string const inner = text.substr(at + 1, end - at - 1), value = [&] {
+            std::size_t const star = inner.find('*');
+            if (star == std::string::npos || inner.find('{') < star) return kNames.at(inner);
+            std::string repeated, one = expand(inner.substr(star + 1));
+            for (auto n = std::stoul(inner); n > 0; --n) repeated += one;
+            return repeated;
+        }();
         text.replace(at, end + 1 - at, value);
         at += value.size();
     }

@@ -21,16 +21,22 @@ namespace {
 
 }  // namespace
 
-BlockReader::BlockReader(char const* fileName)
+NotRegularFile::NotRegularFile(char const* fileName, mode_t type)
+    : FileIOException(fileName, "File read error", S_ISDIR(type) ? EISDIR : 0), Type(type) {}
+
+BlockReader::BlockReader(int rootFd, char const* fileName, bool regularOnly)
     : name_(fileName), fd_(-1), size_(0), remaining_(0) {
-    fd_ = file_access::open(fileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    int const flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+    fd_ = rootFd == -1 ? file_access::open(fileName, flags)
+                       : file_access::openInRoot(rootFd, fileName, flags);
     if (fd_ < 0) Fail(fileName, "Can`t open File for reading.");
     try {
         // A directory is refused the same way on every filesystem (some
         // would measure it, others not).
         struct stat st;
         if (file_access::fstat(fd_, &st) != 0) Fail(fileName, "File read error");
-        if (S_ISDIR(st.st_mode)) throw FileIOException(fileName, "File read error", EISDIR);
+        if (S_ISDIR(st.st_mode) || (regularOnly && !S_ISREG(st.st_mode)))
+            throw NotRegularFile(fileName, st.st_mode & S_IFMT);
         off_t const size = file_access::lseek(fd_, 0, SEEK_END);
         if (size < 0 || file_access::lseek(fd_, 0, SEEK_SET) < 0) Fail(fileName, "File read error");
         size_ = remaining_ = static_cast<std::uint64_t>(size);

@@ -1,7 +1,11 @@
 // The check: every record of a hash list recomputed with the algorithm its
 // tag names, findings reported in record order as soon as they are known.
-#include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <vector>
@@ -15,139 +19,161 @@ namespace HashFileChecker {
 
 namespace {
 
-// What checking one record found, before anything is reported.
-struct Finding {
-    enum Kind { Unchecked, UnknownAlgorithm, Matches, Changed, AccessDenied, NotFound, Fatal };
-    Kind kind = Unchecked;
-    bool calculatorMade = false;  // counts as processed
-    std::string text;             // Changed: the digest computed now; a warning: the file's name
-    std::exception_ptr fatal;     // Fatal: what ends the check
-};
-
-// The file a record names, below root.
-std::string Rooted(std::string const& root, std::string const& name) {
-    return root + (name.empty() || name[0] != '/' ? "/" : "") + name;
+// Why a file cannot be checked, from what reading it threw.
+std::string UnreadableReason(std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (NotRegularFile const& e) {
+        switch (e.Type) {
+            case S_IFDIR: return "a directory";
+            case S_IFIFO: return "a FIFO";
+            case S_IFSOCK: return "a socket";
+            default: return "a device";
+        }
+    } catch (FileIOException const& e) {
+        switch (e.ErrCode) {
+            case ELOOP: return "a symlink loop";
+            case ENOTDIR: return "a path through something that is not a directory";
+            case ENXIO: return "a socket";
+            case 0: return e.Message;  // ended early
+            default: return std::strerror(static_cast<int>(e.ErrCode));
+        }
+    }
 }
 
+// The directory every name is resolved in, open while a check runs; none
+// without a root.
+class RootDirectory {
+public:
+    explicit RootDirectory(std::string const& root) {
+        if (root.empty()) return;
+        fd_ = ::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ < 0) {
+            int const err = errno;
+            throw FileIOException(root.c_str(), "Can`t open File for reading.", err);
+        }
+    }
+    ~RootDirectory() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    RootDirectory(RootDirectory const&) = delete;
+    RootDirectory& operator=(RootDirectory const&) = delete;
+    int Fd() const { return fd_; }
+
+private:
+    int fd_ = -1;
+};
+
 // Each record's file recomputed with the algorithm its digest text names and
-// compared; the findings written in record order.
+// compared; the findings counted and handed on in record order.
 class RecordCheck : public FileRun {
 public:
     RecordCheck(std::vector<FileHashPair const*> const& records, std::ostream& out,
-                Statistics* stats, CheckOptions const& options)
-        : records_(records), findings_(records.size()), out_(out), stats_(stats), options_(options) {}
+                Verdict& verdict, CheckOptions const& options, int rootFd)
+        : records_(records), pending_(records.size()), out_(out), verdict_(verdict),
+          options_(options), rootFd_(rootFd) {}
 
     bool Prepare(HashJob& job) override {
         FileHashPair const& record = *records_[job.index];
-        Finding& finding = findings_[job.index];
         job.factory.reset(createHashFactory(record.HashText));
         if (!job.factory) {
-            finding.kind = Finding::UnknownAlgorithm;
+            pending_[job.index].finding.kind = Finding::UnknownAlgorithm;
             return false;
         }
         job.calc.reset(job.factory->createHashCalc());
-        finding.calculatorMade = true;
-        job.fileName = options_.root.empty() ? record.FileName : Rooted(options_.root, record.FileName);
+        job.fileName = record.FileName;
+        job.rootFd = rootFd_;
+        job.regularOnly = options_.goOn;
         return true;
     }
 
     bool Conclude(HashJob& job) override {
-        Finding& finding = findings_[job.index];
+        Pending& pending = pending_[job.index];
         try {
-            return Conclude(*records_[job.index], job, finding);
+            Conclude(*records_[job.index], job, pending);
         } catch (...) {
-            finding.kind = Finding::Fatal;
-            finding.fatal = std::current_exception();
-            return true;
+            pending.failure = std::current_exception();
         }
+        bool const ended = pending.failure && pending.finding.kind != Finding::Unreadable;
+        return ended || verdict_.Stops(pending.finding.kind);
     }
 
     bool Report(std::size_t i) override {
-        FileHashPair const& record = *records_[i];
-        Finding finding = std::move(findings_[i]);
-        bool const ignored = finding.kind == Finding::NotFound && !options_.reportMissing;
-        if (stats_ && finding.calculatorMade && !ignored) ++stats_->Processed;
-        std::string line;
-        switch (finding.kind) {
-            case Finding::Fatal:
-                std::rethrow_exception(finding.fatal);
-            case Finding::UnknownAlgorithm:
-                line = "Can't create hash calculator for " + record.FileName + " [" +
-                       record.HashText + "].";
-                Count(&Statistics::Errors, -1);
-                break;
-            case Finding::Changed:
-                line = "File changed: " + record.FileName + " [" + finding.text + "].";
-                Count(&Statistics::Errors, -1);
-                break;
-            case Finding::AccessDenied:
-                line = "Warning: File access denied: " + finding.text + ".";
-                Count(&Statistics::AccessDenied, options_.stopOnError ? -2 : 0);
-                break;
-            case Finding::NotFound:
-                if (ignored) break;
-                line = "Warning: File not found: " + finding.text + ".";
-                Count(&Statistics::NotFound, options_.stopOnError ? -3 : 0);
-                break;
-            default:
-                break;
+        Pending pending = std::move(pending_[i]);
+        Finding& finding = pending.finding;
+        if (pending.failure && finding.kind != Finding::Unreadable) {
+            verdict_.CountEnded();
+            std::rethrow_exception(pending.failure);
         }
-        if (!line.empty()) {
-            PausedProgress paused(options_.progress);
-            out_ << line << std::endl;
+        if (verdict_.Ignores(finding.kind)) return false;
+        bool const stops = verdict_.Count(finding.kind);
+        if (finding.kind == Finding::Unreadable) finding.reason = UnreadableReason(pending.failure);
+        if (finding.name.empty()) finding.name = records_[i]->FileName;
+        if (finding.kind == Finding::UnknownAlgorithm) finding.digest = records_[i]->HashText;
+        if (options_.onFinding || finding.kind != Finding::Matches) {
+            PausedProgress paused(finding.kind != Finding::Matches ? options_.progress : nullptr);
+            if (options_.onFinding)
+                options_.onFinding(finding);
+            else
+                out_ << FindingLine(finding) << std::endl;
         }
-        return result_ != 0 && options_.stopOnError;
+        return stops;
     }
-
-    int Result() const { return result_; }
 
 private:
-    // One more of a counter; a result other than 0 becomes the check's.
-    void Count(std::uint32_t Statistics::*counter, int result) {
-        if (stats_) ++(stats_->*counter);
-        if (result != 0) result_ = result;
-    }
+    // A record's finding until it is reported, or what ended the check there.
+    struct Pending {
+        Finding finding;
+        std::exception_ptr failure;
+    };
 
-    // The finding of a record whose file was read whole or failed; true when
-    // the check cannot go on past it.
-    bool Conclude(FileHashPair const& record, HashJob const& job, Finding& finding) {
-        if (!job.calc && !job.failure) return options_.stopOnError;  // no algorithm: nothing read
-        bool const warning = job.errCode == EACCES || job.errCode == ENOENT;
-        if (job.failure && !warning) {
-            finding.kind = Finding::Fatal;
-            finding.fatal = job.failure;
-            return true;
-        }
+    // The finding of a record whose file was read whole or failed.
+    void Conclude(FileHashPair const& record, HashJob const& job, Pending& pending) {
+        Finding& finding = pending.finding;
+        if (!job.calc && !job.failure) return;  // no algorithm: nothing read
         if (job.failure) {
-            finding.kind = job.errCode == EACCES ? Finding::AccessDenied : Finding::NotFound;
-            // The name the file was opened under, as the failure gives it, less the root.
             try {
                 std::rethrow_exception(job.failure);
             } catch (FileIOException const& e) {
-                std::size_t const rootSize = job.fileName.size() - record.FileName.size();
-                finding.text = e.FileName.substr(std::min(rootSize, e.FileName.size()));
+                if (e.ErrCode == ENOENT || e.ErrCode == EACCES) {
+                    finding.kind = e.ErrCode == EACCES ? Finding::AccessDenied : Finding::NotFound;
+                    finding.name = e.FileName;  // the name the file was opened under
+                    return;
+                }
+                if (options_.goOn) finding.kind = Finding::Unreadable;
+            } catch (...) {
             }
-            return options_.stopOnError;
+            pending.failure = job.failure;  // the reason, or what ends the check
+            return;
         }
         std::unique_ptr<IHash> digest(job.factory->createHash(*job.calc, true));
         if (digest->Check(record.HashText, false) || digest->Check(record.HashText, true)) {
             finding.kind = Finding::Matches;
-            return false;
+            return;
         }
         finding.kind = Finding::Changed;
-        finding.text = digest->ToStr(false, true);
-        return options_.stopOnError;
+        finding.digest = digest->ToStr(false, true);
     }
 
     std::vector<FileHashPair const*> const& records_;
-    std::vector<Finding> findings_;
+    std::vector<Pending> pending_;
     std::ostream& out_;
-    Statistics* stats_;
+    Verdict& verdict_;
     CheckOptions const& options_;
-    int result_ = 0;
+    int rootFd_;
 };
 
 }  // namespace
+
+void CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Verdict& verdict,
+                CheckOptions const& options) {
+    std::vector<FileHashPair const*> byIndex;
+    byIndex.reserve(records.size());
+    for (auto const& record : records) byIndex.push_back(&record);
+    RootDirectory const root(options.root);
+    RecordCheck check(byIndex, out, verdict, options, root.Fd());
+    HashInIndexOrder(byIndex.size(), check, options.stopOnError, options.progress);
+}
 
 int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statistics* stats,
                bool stopOnError) {
@@ -158,12 +184,9 @@ int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statis
 
 int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statistics* stats,
                CheckOptions const& options) {
-    std::vector<FileHashPair const*> byIndex;
-    byIndex.reserve(records.size());
-    for (auto const& record : records) byIndex.push_back(&record);
-    RecordCheck check(byIndex, out, stats, options);
-    HashInIndexOrder(byIndex.size(), check, options.stopOnError, options.progress);
-    return check.Result();
+    Verdict verdict(options, stats);
+    CheckFiles(records, out, verdict, options);
+    return verdict.Result();
 }
 
 int CheckFiles(char const* path, std::ostream& out, Statistics* stats) {
@@ -184,13 +207,10 @@ int CheckFiles(char const* path, std::ostream& out, Statistics* stats,
     for (HashListReader scan(path); ReadWindow(scan, window, records);) count += window.size();
     ProgressScope scope(options.progress, count);
     HashListReader reader(path);
-    int result = 0;
-    while (ReadWindow(reader, window, records)) {
-        int const r = CheckFiles(window, out, stats, options);
-        if (r != 0) result = r;
-        if (result != 0 && options.stopOnError) break;
-    }
-    return result;
+    Verdict verdict(options, stats);
+    while (!verdict.Stopped() && ReadWindow(reader, window, records))
+        CheckFiles(window, out, verdict, options);
+    return verdict.Result();
 }
 
 bool CalcHash(std::string const& fileName, std::string const& algText, std::string& result) {

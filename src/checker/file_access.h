@@ -11,6 +11,8 @@ namespace HashFileChecker {
 namespace file_access {
 
 int open(char const* path, int flags);
+// open of path as if the directory rootFd were "/".
+int openInRoot(int rootFd, char const* path, int flags);
 int fstat(int fd, struct stat* st);
 off_t lseek(int fd, off_t offset, int whence);
 ssize_t read(int fd, void* buf, std::size_t count);

@@ -128,15 +128,14 @@ std::uint64_t HashRun::OutputSize() const {
 }
 
 void HashRun::Write(std::function<void(char const*, std::size_t)> const& write) const {
-    constexpr std::size_t kBlock = 1 << 20;
     static char const kDigits[] = "0123456789abcdef";
     std::string block;
-    block.reserve(kBlock);
+    block.reserve(kOutputBlock);
     for (std::size_t i = 0; i < Count(); ++i) {
         // One line: the recorded name, '=', the tag and the digits.
         std::string_view const name = RecordedName(i);
         std::size_t const lineSize = name.size() + 1 + tag_.size() + 2 * digestSize_ + 1;
-        if (block.size() + lineSize > kBlock && !block.empty()) {
+        if (block.size() + lineSize > kOutputBlock && !block.empty()) {
             write(block.data(), block.size());
             block.clear();
         }

@@ -15,6 +15,18 @@
 
 namespace HashFileChecker {
 
+// The limits of lists and runs, each named once.
+constexpr std::size_t kFileListLine = 8192;     // characters of a file-list line
+constexpr std::size_t kHashListLine = 4128;     // characters of a hash-list line, path form
+// Characters of a hash-list line where a whole list is read back (icv_check):
+// room for every line a writer can print, whose longest name is the longest
+// argument Linux passes to a program (128 KiB).
+constexpr std::size_t kLongHashListLine = 262144;
+constexpr std::size_t kWindowRecords = 4096;    // records checked at a time
+constexpr std::size_t kWindowBytes = 1 << 20;   // text of the records checked at a time
+constexpr std::size_t kOutputBlock = 1 << 20;   // bytes of a hash run's output at a time
+constexpr std::size_t kReadBlock = 65536;       // bytes of a file read at a time
+
 // The one exception type of file processing: system error number (or 0),
 // the file concerned (or empty) and a fixed message.
 class FileIOException : public std::exception {
@@ -69,6 +81,27 @@ public:
     virtual void Resume() {}
 };
 
+// What checking one record found, as data.
+struct Finding {
+    enum Kind {
+        Matches,           // the file's digest is the recorded one
+        Changed,           // it is not
+        UnknownAlgorithm,  // the digest text names no algorithm
+        NotFound,          // no such file (error 2)
+        AccessDenied,      // not readable for lack of permission (error 13)
+        Unreadable,        // not a regular file any more, or failing to read
+        Added,             // a file of the tree that no list names
+    };
+    Kind kind = Matches;
+    std::string name;    // as recorded; NotFound, AccessDenied: as opened (up to a NUL)
+    std::string digest;  // Changed: the digest computed now, lower case and tagged;
+                         // UnknownAlgorithm: the recorded text
+    std::string reason;  // Unreadable: what the file is now, or why it fails
+};
+
+// The line a check writes for a finding, without its newline; empty for a match.
+std::string FindingLine(Finding const& finding);
+
 // How a check runs.
 struct CheckOptions {
     // Stop at the first record that sets a non-zero result, checking one
@@ -77,10 +110,63 @@ struct CheckOptions {
     bool stopOnError = false;
     // False: a missing file is neither written nor counted, not even as processed.
     bool reportMissing = true;
-    // Every recorded name is opened as root followed by the name ("/" between
-    // them for a relative name); findings show the recorded names.
+    // Every recorded name, and every symlink on its way, is resolved as if
+    // root were "/": nothing outside it is read. Findings show the recorded names.
     std::string root;
+    // A record whose file is no longer a regular file (a directory, FIFO,
+    // socket, device, a symlink loop, a path through something that is not a
+    // directory) or fails to read is an Unreadable finding and the check goes
+    // on, instead of ending with the exception. Nothing blocks on a FIFO or
+    // reads a device.
+    bool goOn = false;
+    // Set: every finding but an ignored missing file is handed to it, in
+    // record order, and nothing is written to the stream.
+    std::function<void(Finding const&)> onFinding;
     ProgressListener* progress = nullptr;
+};
+
+// Folds the findings of a check into its counters and its result: the one
+// place where an outcome is decided, for one call or across many (windows of
+// a long list, several lists).
+class Verdict {
+public:
+    // Counts into stats too, when not null. malformedFails: lines that are not
+    // well-formed records fail the check.
+    Verdict(CheckOptions const& options, Statistics* stats, bool malformedFails = false);
+
+    // A finding that is neither counted nor reported (a missing file, where
+    // missing files are not reported).
+    bool Ignores(Finding::Kind kind) const;
+    // Whether a finding of this kind stops the check (stopOnError).
+    bool Stops(Finding::Kind kind) const;
+    // Counts a finding; true when the check stops at it.
+    bool Count(Finding::Kind kind);
+    // A record whose check ended with an exception: it was processed.
+    void CountEnded();
+    // A hash-list line that is not a well-formed record.
+    void CountMalformed();
+
+    // CheckFiles' result: 0, -1 (changed, unknown algorithm, unreadable,
+    // added), -2 (access denied) or -3 (missing), the last two only with
+    // stopOnError; the first such finding with stopOnError, else the last.
+    int Result() const { return result_; }
+    bool Stopped() const { return result_ != 0 && stopOnError_; }
+    enum Outcome { AllGood, Failed, NothingVerified };
+    // AllGood: every file verified, none missing, unreadable or added, no
+    // malformed line where those fail; NothingVerified: only that no file was
+    // there to verify.
+    Outcome Overall() const;
+    Statistics const& Counted() const { return counted_; }
+    std::size_t Added() const { return added_; }
+
+private:
+    void Add(std::uint32_t Statistics::*counter);
+
+    bool stopOnError_, reportMissing_, malformedFails_;
+    Statistics* stats_;
+    Statistics counted_ = {0, 0, 0, 0};
+    std::size_t added_ = 0, malformed_ = 0;
+    int result_ = 0;
 };
 
 // Hashes one entry (isFileList false) or every entry of a file list with
@@ -129,6 +215,9 @@ int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statis
                bool stopOnError);
 int CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Statistics* stats,
                CheckOptions const& options);
+// Checks records into a verdict that goes on across calls.
+void CheckFiles(std::list<FileHashPair> const& records, std::ostream& out, Verdict& verdict,
+                CheckOptions const& options);
 // A pointer (a progress listener, say) is no stopOnError: it goes in CheckOptions.
 template <class T>
 int CheckFiles(std::list<FileHashPair> const&, std::ostream&, Statistics*, T*) = delete;
@@ -140,21 +229,23 @@ public:
         Record,    // a line split at its first '='
         Skipped,   // an empty line, or one that begins with '['
         Unsplit,   // any other line without '='
-        TooLong,   // a line over 4128 characters: it and all after it are not read
+        TooLong,   // a line over the reader's limit: it and all after it are not read
         End,       // the end of the list
     };
-    // Opens the list at path; throws if it cannot be opened.
-    explicit HashListReader(char const* path);
+    // Opens the list at path; throws if it cannot be opened. Lines hold at
+    // most maxLine characters.
+    explicit HashListReader(char const* path, std::size_t maxLine = kHashListLine);
     // Reads an open stream (standard input); name is the list's name in failures.
-    HashListReader(std::istream& in, char const* name);
+    HashListReader(std::istream& in, char const* name, std::size_t maxLine = kHashListLine);
     ~HashListReader();
     HashListReader(HashListReader const&) = delete;
     HashListReader& operator=(HashListReader const&) = delete;
 
-    // Reads the next line and fills record when it is a Record. Throws a
-    // read error; after TooLong or End, gives End.
+    // Reads the next line and fills record when it is a Record; the line is
+    // taken up to its first NUL. Throws a read error; after TooLong or End,
+    // gives End.
     Kind ReadLine(FileHashPair& record);
-    // The line read last, up to its first NUL, and its number from 1.
+    // The line read last, all of it (NULs too), and its number from 1.
     std::string const& Line() const { return line_; }
     std::size_t LineNumber() const { return number_; }
 
@@ -172,7 +263,7 @@ private:
 [[noreturn]] void ThrowFormatError(char const* list);
 
 // Fills window (emptied first) with the next records of a list, until it holds
-// 4096 of them or 1 MiB of text. accept(kind, record) is asked about every line
+// kWindowRecords of them or kWindowBytes of text or more. accept(kind, record) is asked about every line
 // read: a Record joins the window when it answers true; for the other kinds the
 // answer is ignored, but it may throw: then window holds the records accepted
 // before that line. False when no record was left.
@@ -181,7 +272,7 @@ bool ReadWindow(HashListReader& reader, std::list<FileHashPair>& window, AcceptL
 
 // Appends the records of the hash list at path, split at the first '='.
 // Empty lines and lines starting with '[' are skipped. Returns 0 when the
-// whole list was read, or the number (from 1) of a line over 4128 characters,
+// whole list was read, or the number (from 1) of a line over kHashListLine characters,
 // which ends the reading.
 std::size_t LoadHashList(char const* path, std::list<FileHashPair>& records);
 // Checks the hash list at path with stopOnError false. The whole list is read

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
 #include <fstream>
 #include <memory>
 
@@ -13,11 +14,7 @@ namespace HashFileChecker {
 
 namespace {
 
-constexpr std::size_t kFileListLine = 8192;
-constexpr std::size_t kHashListLine = 4128;
-
-// Reads a text file a line at a time, each up to its first NUL and at most
-// maxLine characters. Failures to read are thrown with the given message and
+// Reads a text file a line at a time, each of at most maxLine characters. Failures to read are thrown with the given message and
 // the error number.
 class LineReader {
 public:
@@ -26,19 +23,26 @@ public:
     enum Result { Line, TooLong, End };
     Result Read(char const* path, char const* readError) {
         in_.getline(line_.get(), static_cast<std::streamsize>(max_ + 1));
-        if (!in_.fail()) return Line;
+        if (!in_.fail()) {
+            // The newline, when there was one, was read but not kept.
+            size_ = static_cast<std::size_t>(in_.gcount()) - (in_.eof() ? 0 : 1);
+            return Line;
+        }
         if (in_.bad()) {
             int const err = errno;
             throw FileIOException(path, readError, err);
         }
         return in_.eof() ? End : TooLong;
     }
+    // The line read last: Size() characters, NULs among them.
     char const* Text() const { return line_.get(); }
+    std::size_t Size() const { return size_; }
 
 private:
     std::istream& in_;
     std::unique_ptr<char[]> line_;
     std::size_t max_;
+    std::size_t size_ = 0;
 };
 
 }  // namespace
@@ -65,12 +69,12 @@ struct HashListReader::Source {
     std::ifstream file;
     std::istream& in;
     LineReader lines;
-    explicit Source(char const* path) : file(path), in(file), lines(in, kHashListLine) {}
-    explicit Source(std::istream& stream) : in(stream), lines(in, kHashListLine) {}
+    Source(char const* path, std::size_t maxLine) : file(path), in(file), lines(in, maxLine) {}
+    Source(std::istream& stream, std::size_t maxLine) : in(stream), lines(in, maxLine) {}
 };
 
-HashListReader::HashListReader(char const* path) : source_(nullptr), name_(path) {
-    std::unique_ptr<Source> source(new Source(path));
+HashListReader::HashListReader(char const* path, std::size_t maxLine) : source_(nullptr), name_(path) {
+    std::unique_ptr<Source> source(new Source(path, maxLine));
     if (!source->file.good()) {
         int const err = errno;
         throw FileIOException(path, "Can`t open HashList file for reading.", err);
@@ -79,8 +83,8 @@ HashListReader::HashListReader(char const* path) : source_(nullptr), name_(path)
     errno = 0;  // a format error reports whatever errno holds: nothing stale
 }
 
-HashListReader::HashListReader(std::istream& in, char const* name)
-    : source_(new Source(in)), name_(name) {}
+HashListReader::HashListReader(std::istream& in, char const* name, std::size_t maxLine)
+    : source_(new Source(in, maxLine)), name_(name) {}
 
 HashListReader::~HashListReader() {
     delete source_;
@@ -99,12 +103,13 @@ HashListReader::Kind HashListReader::ReadLine(FileHashPair& record) {
         case LineReader::Line:
             break;
     }
-    line_.assign(source_->lines.Text());
-    if (line_.empty() || line_[0] == '[') return Skipped;
+    line_.assign(source_->lines.Text(), source_->lines.Size());
+    std::size_t const end = std::min(line_.find('\0'), line_.size());
+    if (end == 0 || line_[0] == '[') return Skipped;
     std::size_t const eq = line_.find('=');
-    if (eq == std::string::npos) return Unsplit;
+    if (eq >= end) return Unsplit;
     record.FileName.assign(line_, 0, eq);
-    record.HashText.assign(line_, eq + 1, std::string::npos);
+    record.HashText.assign(line_, eq + 1, end - eq - 1);
     record.Reserved.clear();
     return Record;
 }
@@ -117,7 +122,7 @@ void ThrowFormatError(char const* list) {
 bool ReadWindow(HashListReader& reader, std::list<FileHashPair>& window, AcceptLine const& accept) {
     window.clear();
     std::size_t text = 0;
-    for (FileHashPair record; window.size() < 4096 && text < (1u << 20);) {
+    for (FileHashPair record; window.size() < kWindowRecords && text < kWindowBytes;) {
         HashListReader::Kind const kind = reader.ReadLine(record);
         bool const keep = accept(kind, record);
         if (kind == HashListReader::End || kind == HashListReader::TooLong) break;

@@ -1,6 +1,7 @@
 // icv_check [OPTION]... HASHLIST...: verifies every file of hash lists written
 // by icv_writer (or by hand, mixing MD5, GOST R 34.11-94 and GOST R 34.11-2012
 // lines), a window of records at a time, with one summary of the totals.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,6 +27,8 @@ namespace {
 using HashFileChecker::FileHashPair;
 using HashFileChecker::HashListReader;
 
+using HashFileChecker::kLongHashListLine;
+
 bool IsRegularFile(std::string const& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -33,24 +36,29 @@ bool IsRegularFile(std::string const& path) {
 
 std::runtime_error TooLong(std::string const& list, std::size_t line, bool several) {
     return std::runtime_error("HashList " + (several ? list + " " : "") + "line " +
-                              std::to_string(line) + " is longer than 4128 characters; it and " +
+                              std::to_string(line) + " is longer than " +
+                              std::to_string(kLongHashListLine) + " characters; it and " +
                               (several ? "everything" : "the lines") + " after it were not checked");
+}
+
+// Fails unless dir can be used as the root: it must be a directory.
+void CheckRoot(std::string const& dir) {
+    int const fd = open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    int const err = errno;
+    if (fd < 0) throw std::runtime_error("Can't use " + dir + " as the root: " + std::strerror(err));
+    close(fd);
 }
 
 class CheckRun {
 public:
-    explicit CheckRun(frontend::CheckCommand const& command) : command_(command) {
-        if (command.hasRoot) {
-            struct stat st;
-            if (stat(command.root.c_str(), &st) != 0)
-                throw std::runtime_error("Can't use " + command.root + " as the root: " +
-                                         std::strerror(errno));
-            if (!S_ISDIR(st.st_mode))
-                throw std::runtime_error("Can't use " + command.root +
-                                         " as the root: " + std::strerror(ENOTDIR));
-            options_.root = command.root;
-        }
-        options_.reportMissing = !command.ignoreMissing;
+    explicit CheckRun(frontend::CheckCommand const& command)
+        : command_(command),
+          options_(Options(command)),
+          verdict_(options_, nullptr, !command.warn || command.strict) {
+        options_.onFinding = [this](HashFileChecker::Finding const& finding) {
+            if (finding.kind != HashFileChecker::Finding::Matches)
+                findings() << HashFileChecker::FindingLine(finding) << std::endl;
+        };
         if (!command.status) progress_ = frontend::TerminalProgress::ForStandardError();
         options_.progress = progress_.get();
     }
@@ -73,54 +81,70 @@ public:
         if (progress_) progress_->Finished();
         if (records_ == 0) throw std::runtime_error("HashList holds no records to check");
 
-        bool const clean = result_ == 0 && stats_.Errors == 0 && stats_.NotFound == 0 &&
-                           stats_.AccessDenied == 0 && !(command_.strict && malformed_ != 0);
         // Every file missing is never all good, even when missing files are ignored.
-        if (stats_.Processed == 0 && clean) {
+        HashFileChecker::Verdict::Outcome const outcome = verdict_.Overall();
+        if (outcome == HashFileChecker::Verdict::NothingVerified) {
             if (!command_.status) std::cerr << "Warning: No file of the hash lists was there to verify." << std::endl;
             return 2;
         }
+        bool const clean = outcome == HashFileChecker::Verdict::AllGood;
+        HashFileChecker::Statistics const& counted = verdict_.Counted();
         if (!command_.status && !(command_.quiet && clean))
-            std::cerr << "Processed: " << stats_.Processed << ", Errors: " << stats_.Errors
-                      << ", NotFound: " << stats_.NotFound
-                      << ", AccessDenied: " << stats_.AccessDenied << std::endl;
+            std::cerr << "Processed: " << counted.Processed << ", Errors: " << counted.Errors
+                      << ", NotFound: " << counted.NotFound
+                      << ", AccessDenied: " << counted.AccessDenied << std::endl;
         return clean ? 0 : 2;
     }
 
 private:
+    // How every window is checked: past files that cannot be read, below the root.
+    static HashFileChecker::CheckOptions Options(frontend::CheckCommand const& command) {
+        HashFileChecker::CheckOptions options;
+        if (command.hasRoot) {
+            CheckRoot(command.root);
+            options.root = command.root;
+        }
+        options.reportMissing = !command.ignoreMissing;
+        options.goOn = true;
+        return options;
+    }
+
+    // Why a line is reported and skipped, or empty: a line with a NUL byte
+    // always (a damaged list), any line that is not a well-formed record with --warn.
+    std::string Malformed(std::string const& line) {
+        return command_.warn || line.find('\0') != std::string::npos ? checks_.Malformed(line) : "";
+    }
+
     // The records of a list to check; a format error is thrown unless --warn.
     std::size_t Scan(std::string const& list) {
-        HashListReader reader(list.c_str());
+        HashListReader reader(list.c_str(), kLongHashListLine);
         std::size_t count = 0;
         for (FileHashPair record;;) {
             HashListReader::Kind const kind = reader.ReadLine(record);
             if (kind == HashListReader::End || kind == HashListReader::TooLong) return count;
-            if (kind == HashListReader::Unsplit && !command_.warn)
-                HashFileChecker::ThrowFormatError(list.c_str());
-            count += kind == HashListReader::Record &&
-                     (!command_.warn || checks_.Malformed(reader.Line()).empty());
+            if (!Malformed(reader.Line()).empty()) continue;
+            if (kind == HashListReader::Unsplit) HashFileChecker::ThrowFormatError(list.c_str());
+            count += kind == HashListReader::Record;
         }
     }
 
     void Check(std::string const& list, bool scanned) {
-        std::unique_ptr<HashListReader> const reader(list == "-"
-                                                         ? new HashListReader(std::cin, "-")
-                                                         : new HashListReader(list.c_str()));
+        std::unique_ptr<HashListReader> const reader(
+            list == "-" ? new HashListReader(std::cin, "-", kLongHashListLine)
+                        : new HashListReader(list.c_str(), kLongHashListLine));
         bool formatError = false;
         std::size_t tooLong = 0;
         auto const accept = [&](HashListReader::Kind kind, FileHashPair const&) {
             if (kind == HashListReader::TooLong) tooLong = reader->LineNumber();
             if (kind == HashListReader::End || kind == HashListReader::TooLong) return false;
-            if (kind == HashListReader::Unsplit && !command_.warn) {
+            std::string const reason = Malformed(reader->Line());
+            if (!reason.empty()) {
+                Report(list, reader->LineNumber(), reason);
+                return false;
+            }
+            if (kind == HashListReader::Unsplit) {
                 formatError = true;
                 HashFileChecker::ThrowFormatError(list.c_str());
-            }
-            if (command_.warn) {
-                std::string const reason = checks_.Malformed(reader->Line());
-                if (!reason.empty()) {
-                    Report(list, reader->LineNumber(), reason);
-                    return false;
-                }
             }
             return true;
         };
@@ -145,15 +169,14 @@ private:
     void CheckWindow(std::list<FileHashPair> const& window, bool uncounted) {
         if (uncounted && progress_) progress_->AddFiles(window.size());
         records_ += window.size();
-        int const r = HashFileChecker::CheckFiles(window, findings(), &stats_, options_);
-        if (r != 0) result_ = r;
+        HashFileChecker::CheckFiles(window, discard_, verdict_, options_);
     }
 
     std::ostream& findings() { return command_.status ? discard_ : out_; }
 
     // A malformed line, on standard error beside the progress display.
     void Report(std::string const& list, std::size_t line, std::string const& reason) {
-        ++malformed_;
+        verdict_.CountMalformed();
         if (command_.status) return;
         HashFileChecker::ProgressListener* const progress = progress_.get();
         if (progress) progress->Pause();
@@ -163,14 +186,12 @@ private:
 
     frontend::CheckCommand const& command_;
     HashFileChecker::CheckOptions options_;
+    HashFileChecker::Verdict verdict_;
     std::unique_ptr<frontend::TerminalProgress> progress_;
     frontend::LineOutput out_{STDOUT_FILENO};
     std::ostream discard_{nullptr};
     frontend::LineChecks checks_;
-    HashFileChecker::Statistics stats_ = {0, 0, 0, 0};
-    int result_ = 0;
     std::size_t records_ = 0;
-    std::size_t malformed_ = 0;
 };
 
 }  // namespace

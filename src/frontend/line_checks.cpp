@@ -9,6 +9,7 @@ namespace frontend {
 
 std::string LineChecks::Malformed(std::string const& line) {
     if (line.empty()) return "";
+    if (line.find('\0') != std::string::npos) return "contains a NUL byte";
     bool const bracket = line[0] == '[';
     std::size_t const eq = line.find('=');
     std::string reason;
