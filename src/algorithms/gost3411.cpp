@@ -154,6 +154,7 @@ void HashGOST3411_Calc::Reset() {
     std::memset(h_, 0, sizeof h_);
     std::memset(sigma_, 0, sizeof sigma_);
     buffer_.Reset();
+    before_ = 0;
 }
 
 void HashGOST3411_Calc::ProcessBlocks(unsigned char const* data, unsigned long blocks) {
@@ -172,14 +173,17 @@ void HashGOST3411_Calc::Update(void const* data, unsigned long size) {
 }
 
 void HashGOST3411_Calc::FinalizeHash(HashGOST3411& out) {
-    // Zero-padded last block, if any bytes are pending.
+    // Zero-padded last block, if any bytes are pending; then no block is unfinished,
+    // and the byte count stays.
     if (unsigned const used = buffer_.Used()) {
         std::memset(buffer_.Pending() + used, 0, 32 - used);
         ProcessBlocks(buffer_.Pending(), 1);
     }
+    before_ += buffer_.Total();
+    buffer_.Reset();
     // Length block: message bits, modulo 2^64, as a 256-bit number.
     unsigned char length[32] = {};
-    store64le(length, buffer_.Total() * 8);
+    store64le(length, before_ * 8);
     unsigned char next[32];
     f(h_, length, next);
     std::memcpy(h_, next, 32);

@@ -18,8 +18,10 @@ public:
     void Reset();
     // Appends size bytes; a null data pointer is no data (see BlockBuffer).
     void Update(void const* data, unsigned long size);
-    // Pads, folds in length and control sum, writes the digest; the calculator
-    // is spent: a second finalization gives another value.
+    // Pads, folds in length and control sum, writes the digest. The calculator
+    // keeps the chaining value after the length block and the byte count; its
+    // unfinished block is empty. So a second finalization gives another value,
+    // and later bytes start a new block.
     void FinalizeHash(HashGOST3411& out);
 
 private:
@@ -27,7 +29,8 @@ private:
 
     unsigned char h_[32];      // chaining value, least significant byte first
     unsigned char sigma_[32];  // control sum of all blocks, modulo 2^256
-    BlockBuffer<32> buffer_;
+    BlockBuffer<32> buffer_;   // the bytes since Reset or the last finalization
+    std::uint64_t before_;     // message bytes before those, modulo 2^64
 };
 
 class HashGOST3411 : public DigestBytes<32> {
