@@ -1,6 +1,7 @@
 // Both command-line tools end to end, one table (data/cli_rows.txt): arguments,
-// files, exact stdout, stderr and exit status of the real binaries. The Slow
-// tests, on a sparse file larger than 4 GiB, are labelled slow.
+// files, exact stdout, stderr and exit status of the real binaries. The progress
+// line from its counts, another (data/progress_rows.txt). The Slow tests, on a
+// sparse file larger than 4 GiB, are labelled slow.
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <fcntl.h>
@@ -19,6 +20,7 @@
 
 #include "cli_util.h"
 #include "frontend/output_calls.h"
+#include "frontend/progress.h"
 #include "frontend/whole_output.h"
 #include "test_util.h"
 
@@ -134,6 +136,20 @@ TEST_P(Cli, PrintsExactlyWhatTheRowSays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, Cli, ::testing::ValuesIn(readCliRows()));
+
+// The progress display's line from its counts and seconds, one table (data/progress_rows.txt).
+TEST(Progress, LineFromCountsAndSeconds) {
+    for (auto const& fields : testutil::readRows("progress_rows.txt")) {
+        frontend::ProgressCounts const counts = {std::stoul(fields.at(0)), std::stoul(fields.at(1)),
+                                                 std::stoull(fields.at(2)), std::stoul(fields.at(3)),
+                                                 std::stoull(fields.at(4))};
+        std::string text;
+        for (std::size_t i = 6; i < fields.size(); ++i) text += (i > 6 ? " " : "") + fields[i];
+        char line[frontend::kProgressLineSize];
+        frontend::ProgressLine(counts, std::stod(fields.at(5)), line);
+        EXPECT_EQ(std::string(line), "\r" + text + "\033[K");
+    }
+}
 
 // Many files on every core print exactly what one core prints, and two files
 // side by side on a core what each prints alone.
