@@ -15,18 +15,6 @@
 
 namespace HashFileChecker {
 
-namespace {
-
-// The file an entry names: after the first '=', else after the last '/'.
-std::string SourceName(std::string_view entry) {
-    std::size_t eq = entry.find('=');
-    if (eq != std::string::npos) return std::string(entry.substr(eq + 1));
-    std::size_t slash = entry.rfind('/');
-    return std::string(slash == std::string::npos ? entry : entry.substr(slash + 1));
-}
-
-}  // namespace
-
 HashRun::HashRun(char const* text, bool isFileList) {
     if (text == nullptr || *text == '\0') throw FileIOException("", "File name is empty", 0);
     if (isFileList) {
@@ -38,10 +26,23 @@ HashRun::HashRun(char const* text, bool isFileList) {
     if (starts_.empty()) throw FileIOException("", "No files to process", 0);
 }
 
+HashRun::HashRun(std::string text, std::vector<std::size_t> starts, int rootFd, std::size_t prefixSize)
+    : text_(std::move(text)), starts_(std::move(starts)), rootFd_(rootFd), prefixSize_(prefixSize) {}
+
 HashRun::~HashRun() = default;
 
 std::string_view HashRun::Entry(std::size_t i) const {
     return std::string_view(text_.data() + starts_[i]);
+}
+
+std::string HashRun::SourceName(std::size_t i) const {
+    std::string_view const entry = Entry(i);
+    if (rootFd_ != -1) return std::string(entry.substr(prefixSize_));
+    // After the first '=', else after the last '/'.
+    std::size_t const eq = entry.find('=');
+    if (eq != std::string::npos) return std::string(entry.substr(eq + 1));
+    std::size_t const slash = entry.rfind('/');
+    return std::string(slash == std::string::npos ? entry : entry.substr(slash + 1));
 }
 
 std::string_view HashRun::RecordedName(std::size_t i) const {
@@ -59,7 +60,9 @@ public:
         : run_(run), factory_(factory), digests_(digests), digestSize_(digestSize) {}
 
     bool Prepare(HashJob& job) override {
-        job.fileName = SourceName(run_.Entry(job.index));
+        job.fileName = run_.SourceName(job.index);
+        job.rootFd = run_.RootFd();
+        job.regularOnly = run_.RootFd() != -1;
         job.calc.reset(factory_.createHashCalc());
         return true;
     }

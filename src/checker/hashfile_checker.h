@@ -182,6 +182,11 @@ class HashRun {
 public:
     // Loads one entry or the entries of a file list; throws as ProcessFiles.
     HashRun(char const* text, bool isFileList);
+    // The files of a tree: the names in text (each ended by a NUL, beginning
+    // at starts) are recorded as they are; each is read as itself less its
+    // first prefixSize characters, as if the directory rootFd were "/", and
+    // must be a regular file (or lead to one).
+    HashRun(std::string text, std::vector<std::size_t> starts, int rootFd, std::size_t prefixSize);
     ~HashRun();
     HashRun(HashRun const&) = delete;
     HashRun& operator=(HashRun const&) = delete;
@@ -190,18 +195,23 @@ public:
     // Entry i as given, and the name it records: its text before the first '='.
     std::string_view Entry(std::size_t i) const;
     std::string_view RecordedName(std::size_t i) const;
+    // The file entry i reads, below RootFd() for a tree (-1 for none).
+    std::string SourceName(std::size_t i) const;
+    int RootFd() const { return rootFd_; }
     // Hashes every entry on every core; throws the failure of the earliest
     // entry that failed, and then nothing can be written.
     void Hash(ProgressListener* progress);
     // The exact number of bytes Write gives.
     std::uint64_t OutputSize() const;
-    // Formats the lines in entry order into blocks of up to 1 MiB and hands
-    // each to write.
+    // Formats the lines in entry order into blocks of up to kOutputBlock bytes
+    // and hands each to write.
     void Write(std::function<void(char const* data, std::size_t size)> const& write) const;
 
 private:
     std::string text_;                  // the entries, each ended by a NUL
     std::vector<std::size_t> starts_;   // where each entry begins in text_
+    int rootFd_ = -1;                   // a tree's
+    std::size_t prefixSize_ = 0;
     std::string tag_;                   // "#GOST3411_256_2012:"
     std::vector<unsigned char> digests_;
     std::size_t digestSize_ = 0;
