@@ -33,7 +33,7 @@ foreach(header IN LISTS ICV_PUBLIC_HEADERS)
 endforeach()
 
 # --- Binaries and the exported library --------------------------------------
-install(TARGETS icv_writer icv_check RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT tools)
+install(TARGETS icv_writer icv_check icv_tree RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT tools)
 install(TARGETS icv EXPORT icvTargets ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT dev)
 
 # --- CMake package ------------------------------------------------------------

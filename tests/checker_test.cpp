@@ -29,6 +29,7 @@
 #include "checker/engine.h"
 #include "checker/file_access.h"
 #include "checker/hashfile_checker.h"
+#include "checker/rooted_open.h"
 #include "cli_util.h"
 #include "test_util.h"
 
@@ -55,7 +56,7 @@ int openInRoot(int rootFd, char const* path, int flags) {
     std::string const name = path;
     ++opens;
     if (name.size() >= 6 && name.compare(name.size() - 6, 6, "denied") == 0) return failWith(EACCES);
-    int fd = ::openat(rootFd, *path == '/' ? path + 1 : path, flags);  // TODO OpenInRoot
+    int fd = HashFileChecker::OpenInRoot(rootFd, path, flags);
     openFiles += fd >= 0;
     return fd;
 }
@@ -429,3 +430,113 @@ TEST_F(Checker, EveryFailingAllocationOfARunIsAFailureOrLeavesItComplete) {
 
 }  // namespace
 #endif
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "checker/rooted_open.h"
+#include "checker/tree_walk.h"
+
+namespace {
+
+std::string ErrorName(int err) {
+    for (auto [name, value] : {std::pair<char const*, int>{"ENOENT", ENOENT}, {"ENOTDIR", ENOTDIR}, {"ELOOP", ELOOP},
+             {"EACCES", EACCES}, {"ENAMETOOLONG", ENAMETOOLONG}, {"EISDIR", EISDIR}, {"EINVAL", EINVAL}})
+        if (err == value) return name;
+    return "errno " + std::to_string(err);
+}
+
+// What OpenInRoot gives: the file at a path below the root (the content of a regular file
+// opened to read), or the error.
+std::string Opened(int rootFd, std::string const& root, std::string const& name, int flags, std::string const& want) {
+    int const fd = HashFileChecker::OpenInRoot(rootFd, name.c_str(), flags);
+    if (fd < 0) return ErrorName(errno);
+    struct stat got, wanted;
+    fstat(fd, &got);
+    bool const same = lstat((root + "/" + want).c_str(), &wanted) == 0 && got.st_ino == wanted.st_ino;
+    std::string const cloexec = fcntl(fd, F_GETFD) & FD_CLOEXEC ? "" : " without O_CLOEXEC";
+    if (S_ISREG(got.st_mode) && !(flags & O_PATH)) return testutil::readFd(fd) + cloexec;
+    close(fd);
+    return (same ? want : "another file") + cloexec;
+}
+
+// Runs the rows of tree_rows.txt in a scratch directory of its own, with one resolver.
+void RunTreeRows(bool own) {
+    testutil::TempDir dir;
+    std::string const root = dir / "root", how = own ? "our resolver" : "the kernel's";
+    std::string deep = std::string(99, 'd');
+    for (int i = 1; i < 40; ++i) deep += "/" + std::string(99, 'd');
+    std::map<std::string, std::string> const words = {
+        {"{FF}", "\xff"}, {"{DEEP}", deep}, {"{LONG}", std::string(256, 'n')}, {"{OUT}", dir / "outside"}};
+    dir.write("secret", "OUTSIDE");
+    dir.write("outside/secret", "OUTSIDE");
+    std::filesystem::create_directory(root);
+    int const rootFd = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    char const* const kinds[] = {"File", "LinkToFile", "LinkToDirectory", "LinkToSpecial", "LinkToNothing", "LinkLoop", "Special"};
+    std::vector<std::string> walked, expected;
+    std::string walkStart;
+    bool walking = false;
+    auto endWalk = [&] {
+        if (!std::exchange(walking, false)) return;
+        walked.clear();
+        try {
+            HashFileChecker::WalkTree(rootFd, walkStart, [&](HashFileChecker::TreeEntry const& e) {
+                walked.push_back("entry " + e.path + " " + kinds[e.kind]);
+            });
+        } catch (HashFileChecker::FileIOException const& e) {
+            walked.push_back("fails " + e.FileName + " " + ErrorName(static_cast<int>(e.ErrCode)));
+        }
+        std::sort(walked.begin(), walked.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(walked, expected) << "walk from " << walkStart << " with " << how;
+        expected.clear();
+    };
+    std::vector<std::string> locked;
+    for (auto row : testutil::readRows("tree_rows.txt")) {
+        for (auto& field : row)
+            for (auto const& [word, text] : words)
+                for (std::size_t i; (i = field.find(word)) != std::string::npos;) field.replace(i, word.size(), text);
+        if (row[0] != "entry" && row[0] != "fails") endWalk();
+        std::string const path = root + "/" + row[2 - (row[0] != "make")];
+        if (row[0] == "make" && row[1] == "f") dir.write("root/" + row[2], row[2]);
+        if (row[0] == "make" && row[1] != "f") std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        if (row[0] == "make" && row[1] == "d") std::filesystem::create_directory(path);
+        bool const made = row[0] != "make" || (row[1] == "p" ? mkfifo(path.c_str(), 0644) : row[1] == "l" ? symlink(row[3].c_str(), path.c_str()) : 0) == 0;
+        EXPECT_TRUE(made) << path;
+        if (row[0] == "lock" && geteuid() == 0) break;  // root is not stopped by permissions
+        if (row[0] == "lock") locked.push_back(path), chmod(path.c_str(), 0);
+        if (row[0] == "entry" || row[0] == "fails") expected.push_back(row[0] + " " + row[1] + " " + row[2]);
+        if (row[0] == "walk") walkStart = row[1], walking = true;
+        if (row[0] != "open") continue;
+        int flags = 0;
+        for (char f : row[2]) flags |= f == 'w' ? O_WRONLY : f == 'n' ? O_NOFOLLOW : f == 'p' ? O_PATH : f == 'd' ? O_DIRECTORY
+                                      : f == 'c' ? O_CREAT : f == 'k' ? O_NONBLOCK : 0;
+        EXPECT_EQ(Opened(rootFd, root, row[1], flags, row[3]), row[3]) << row[1] << " " << row[2] << " with " << how;
+    }
+    endWalk();
+    for (auto const& path : locked) chmod(path.c_str(), 0755);
+    close(rootFd);
+}
+
+std::size_t OpenDescriptors() {
+    auto const fds = std::filesystem::directory_iterator("/proc/self/fd");
+    return static_cast<std::size_t>(std::distance(begin(fds), end(fds)));
+}
+
+// Both resolvers give every row, and leave no descriptor open.
+TEST(RootedTree, NamesOpenAndTreesWalkInsideTheRootOnly) {
+    std::size_t const before = OpenDescriptors();
+    if (!HashFileChecker::KernelResolvesInRoot()) std::cout << "openat2 is not there: our resolver twice\n";
+    for (bool own : {false, true}) {
+        HashFileChecker::UseOwnRootResolver(own);
+        RunTreeRows(own);
+    }
+    HashFileChecker::UseOwnRootResolver(false);
+    EXPECT_EQ(OpenDescriptors(), before) << "a descriptor was left open";
+}
+
+}  // namespace

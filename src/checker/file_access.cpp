@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "checker/rooted_open.h"
+
 namespace HashFileChecker {
 namespace file_access {
 
@@ -10,7 +12,7 @@ int open(char const* path, int flags) {
     return ::open(path, flags);
 }
 int openInRoot(int rootFd, char const* path, int flags) {
-    return ::openat(rootFd, *path == '/' ? path + 1 : path, flags);  // TODO confine
+    return OpenInRoot(rootFd, path, flags);
 }
 int fstat(int fd, struct stat* st) {
     return ::fstat(fd, st);

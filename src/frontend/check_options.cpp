@@ -5,7 +5,7 @@
 namespace frontend {
 
 CheckCommand ParseCheckCommand(int argc, char** argv) {
-    enum { Root = 1, IgnoreMissing, Quiet, Status, Warn, Strict, Help, Version };
+    enum { Root = 1, IgnoreMissing, Quiet, Status, Warn, Strict, Complete, Help, Version };
     static option const kOptions[] = {
         {"root", required_argument, nullptr, Root},
         {"ignore-missing", no_argument, nullptr, IgnoreMissing},
@@ -13,6 +13,7 @@ CheckCommand ParseCheckCommand(int argc, char** argv) {
         {"status", no_argument, nullptr, Status},
         {"warn", no_argument, nullptr, Warn},
         {"strict", no_argument, nullptr, Strict},
+        {"complete", optional_argument, nullptr, Complete},
         {"help", no_argument, nullptr, Help},
         {"version", no_argument, nullptr, Version},
         {nullptr, 0, nullptr, 0},
@@ -41,6 +42,10 @@ CheckCommand ParseCheckCommand(int argc, char** argv) {
                 break;
             case Warn:
                 command.warn = true;
+                break;
+            case Complete:
+                command.complete = true;
+                if (optarg) command.completeBelow = optarg;
                 break;
             case Help:
                 help = true;
@@ -72,6 +77,8 @@ void PrintCheckUsage(std::ostream& out, char const* program) {
         << "  --status          print no findings and no summary: the exit status tells\n"
         << "  --warn            report and skip each line that is not a well-formed record\n"
         << "  --strict          as --warn, and such lines make the check fail (status 2)\n"
+        << "  --complete[=PATH] report every file of the tree (below the recorded PATH) that no\n"
+        << "                    list names, as icv_tree would record it; each fails the check\n"
         << "  --help            show this help and exit\n"
         << "  --version         show the version and exit\n"
         << "return codes: 0 - all files match, 1 - invalid command line,\n"

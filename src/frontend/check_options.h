@@ -17,6 +17,8 @@ struct CheckCommand {
     bool status = false;         // no findings, no summary: the exit status tells
     bool warn = false;           // malformed lines reported and skipped
     bool strict = false;         // as warn, and they fail the check
+    bool complete = false;       // files of the tree that no list names fail the check
+    std::string completeBelow = "/";  // the recorded path below which they are looked for
     std::vector<std::string> lists;
 };
 

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "checker/added_files.h"
 #include "checker/hashfile_checker.h"
 #include "frontend/check_options.h"
 #include "frontend/line_checks.h"
@@ -41,6 +42,13 @@ std::runtime_error TooLong(std::string const& list, std::size_t line, bool sever
                               (several ? "everything" : "the lines") + " after it were not checked");
 }
 
+std::string WorkingDirectory() {
+    std::unique_ptr<char, void (*)(void*)> const cwd(getcwd(nullptr, 0), free);
+    int const err = errno;
+    if (!cwd) throw std::runtime_error(std::string("Can't tell the working directory: ") + std::strerror(err));
+    return cwd.get();
+}
+
 // Fails unless dir can be used as the root: it must be a directory.
 void CheckRoot(std::string const& dir) {
     int const fd = open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
@@ -61,6 +69,7 @@ public:
         };
         if (!command.status) progress_ = frontend::TerminalProgress::ForStandardError();
         options_.progress = progress_.get();
+        if (command.complete && !command.hasRoot) cwd_ = WorkingDirectory();
     }
 
     int Run() {
@@ -80,6 +89,10 @@ public:
         for (std::size_t i = 0; i < command_.lists.size(); ++i) Check(command_.lists[i], scanned[i]);
         if (progress_) progress_->Finished();
         if (records_ == 0) throw std::runtime_error("HashList holds no records to check");
+        if (command_.complete) {
+            names_.Seal();
+            HashFileChecker::FindAddedFiles(command_.completeBelow, names_, discard_, verdict_, options_);
+        }
 
         // Every file missing is never all good, even when missing files are ignored.
         HashFileChecker::Verdict::Outcome const outcome = verdict_.Overall();
@@ -92,7 +105,8 @@ public:
         if (!command_.status && !(command_.quiet && clean))
             std::cerr << "Processed: " << counted.Processed << ", Errors: " << counted.Errors
                       << ", NotFound: " << counted.NotFound
-                      << ", AccessDenied: " << counted.AccessDenied << std::endl;
+                      << ", AccessDenied: " << counted.AccessDenied
+                      << (command_.complete ? ", Added: " + std::to_string(verdict_.Added()) : "") << std::endl;
         return clean ? 0 : 2;
     }
 
@@ -169,6 +183,8 @@ private:
     void CheckWindow(std::list<FileHashPair> const& window, bool uncounted) {
         if (uncounted && progress_) progress_->AddFiles(window.size());
         records_ += window.size();
+        if (command_.complete)
+            for (FileHashPair const& record : window) names_.Add(record.FileName, cwd_);
         HashFileChecker::CheckFiles(window, discard_, verdict_, options_);
     }
 
@@ -192,6 +208,8 @@ private:
     std::ostream discard_{nullptr};
     frontend::LineChecks checks_;
     std::size_t records_ = 0;
+    HashFileChecker::RecordedNames names_;  // with --complete
+    std::string cwd_ = "/";                 // where relative names are read from
 };
 
 }  // namespace

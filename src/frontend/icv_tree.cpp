@@ -113,6 +113,7 @@ char const* LeftOut(TreeEntry::Kind kind) {
         case TreeEntry::LinkToDirectory: return "a symlink to a directory";
         case TreeEntry::LinkToNothing: return "a symlink that leads to nothing inside the tree";
         case TreeEntry::LinkLoop: return "a symlink loop";
+        case TreeEntry::LinkToSpecial: return "a symlink to neither a file nor a directory";
         case TreeEntry::Special: return "neither a file nor a directory";
         default: return nullptr;
     }
