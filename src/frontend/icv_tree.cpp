@@ -152,9 +152,8 @@ public:
              },
              true);
         if (unlistable != 0 && !command_.skipUnlistable)
-            throw std::runtime_error(std::to_string(unlistable) +
-                                     " names cannot be recorded in a hash list; nothing was written "
-                                     "(--skip-unlistable leaves them out)");
+            throw std::runtime_error("Names a hash list cannot hold: " + std::to_string(unlistable) +
+                                     "; nothing was written (--skip-unlistable leaves them out)");
         if (starts.empty()) throw std::runtime_error("No file to list below " + command_.dir);
         char const* const names = text.data();
         std::sort(starts.begin(), starts.end(), [names](std::size_t a, std::size_t b) {
