@@ -34,9 +34,10 @@ std::map<std::string, std::string> const kNames = {
     {"MD5", "900150983cd24fb0d6963f7d28e17f72"},
     {"EMPTY", "3f539a213e97c802cc229d474c6aa32a825a360b2a933a949fd925208d9ce1bb"},
     {"G94", "b285056dbf18d7392d7677369524dd14747459ed8143997e163b2986f92fd42c"},
-    {"FF", "\xff"}, {"VERSION", ICV_VERSION},
+    {"FF", "\xff"}, {"VERSION", ICV_VERSION}, {"CWD", "\x01"},
     {"WRITER_USAGE", testutil::readFile(ICV_TEST_DATA_DIR "/writer_usage.txt")},
     {"CHECK_USAGE", testutil::readFile(ICV_TEST_DATA_DIR "/check_usage.txt")},
+    {"TREE_USAGE", testutil::readFile(ICV_TEST_DATA_DIR "/tree_usage.txt")},
     {"EXPECTED", testutil::readFile(ICV_EXAMPLES_DIR "/expected.lst")}};
 
 // A text with its {NAME}s and {N*TEXT}s replaced, TEXT itself expanded.
@@ -77,9 +78,9 @@ std::vector<Row> readCliRows() {
             words.push_back(expand(fields[i]));
             text += (i > 1 ? " " : "") + words.back();
         }
-        if (fields[0] == "W" || fields[0] == "C") {
+        if (fields[0] == "W" || fields[0] == "C" || fields[0] == "T") {
             rows.emplace_back().args = words;
-            rows.back().program = fields[0] == "W" ? ICV_WRITER_PATH : ICV_CHECK_PATH;
+            rows.back().program = fields[0] == "W" ? ICV_WRITER_PATH : fields[0] == "C" ? ICV_CHECK_PATH : ICV_TREE_PATH;
         } else if (fields[0] == "status") {
             rows.back().status = std::stoi(text);
         } else {
@@ -102,7 +103,9 @@ TEST_P(Cli, PrintsExactlyWhatTheRowSays) {
         dir.write(name, "abc");
     for (std::size_t size : {65535, 65536, 65537})
         dir.write("p" + std::to_string(size), testutil::patternMessage(size));
-    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644) | chmod((dir / "secret.txt").c_str(), 0), 0);
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644) | chmod((dir / "secret.txt").c_str(), 0) |
+                  symlink("/a.txt", (dir / "sub/abs").c_str()) | symlink("../../a.txt", (dir / "sub/up").c_str()),
+              0);
     if (!row.list.empty()) dir.write("list", row.list);
 
     testutil::RunOptions options;
@@ -130,7 +133,9 @@ TEST_P(Cli, PrintsExactlyWhatTheRowSays) {
         options.appendStdout = true;
     }
     auto r = testutil::run(row.program, row.args, options);
-    EXPECT_EQ(r.out, row.out);
+    std::string out = row.out;  // {CWD}: the directory the tool runs in
+    for (std::size_t at; (at = out.find('\x01')) != std::string::npos;) out.replace(at, 1, options.cwd);
+    EXPECT_EQ(r.out, out);
     EXPECT_EQ(r.err, row.err);
     EXPECT_EQ(r.status, row.status);
 }
