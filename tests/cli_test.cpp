@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,10 +15,12 @@
 
 #include <cstdio>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "cli_util.h"
+#include "frontend/line_output.h"
 #include "frontend/output_calls.h"
 #include "frontend/whole_output.h"
 #include "test_util.h"
@@ -174,25 +177,30 @@ TEST(CliParallel, EveryCoreWritesWhatOneCoreWrites) {
 }  // namespace
 
 // The output's reservation and writes, replaced: a filesystem that cannot
-// reserve space, a write that fails, and a signal between two calls.
+// reserve space, a call that fails, a signal sent at a call, short writes.
 namespace {
 struct {
     bool reserves;
-    int failingWrite;  // this write fails with ENOSPC (from 1; 0: none)
-    int signalAt;      // SIGTERM arrives on reserving (1) or at the second write (2)
-    int writes;
+    int failingCall, error;  // this call (reservations and writes, from 1) fails with error
+    int signalAt, signal;    // this call first sends the signal to the process (0: none)
+    std::size_t most;        // a write takes at most this many bytes (0: all)
+    int calls;
 } seam;
+
+// -1 with errno set when this call fails.
+int Call() {
+    if (++seam.calls == seam.signalAt) kill(getpid(), seam.signal);
+    return seam.calls == seam.failingCall ? (errno = seam.error, -1) : 0;
+}
 }  // namespace
 
 int frontend::output_calls::reserve(int fd, off_t offset, off_t size) {
-    if (seam.signalAt == 1) raise(SIGTERM);
+    if (Call() != 0) return -1;
     if (!seam.reserves) return errno = EOPNOTSUPP, -1;
     return ::fallocate(fd, FALLOC_FL_KEEP_SIZE, offset, size);
 }
 ssize_t frontend::output_calls::write(int fd, void const* data, std::size_t size) {
-    if (++seam.writes == seam.failingWrite) return errno = ENOSPC, -1;
-    if (seam.writes == 2 && seam.signalAt == 2) raise(SIGTERM);
-    return ::write(fd, data, size);
+    return Call() != 0 ? -1 : ::write(fd, data, seam.most ? std::min(size, seam.most) : size);
 }
 
 namespace {
@@ -202,21 +210,41 @@ struct OutputRow {
     char const* path;
     int flags;
     char const* before;
-    int failingWrite, signalAt;
-    char const* after;   // its bytes afterwards, "=" standing for the whole list
-    char const* result;  // the error, or the signal that ended the writer
+    int failingCall, error, signalAt;  // as the seam's; signalAt: each held signal in turn
+    char const* after;   // its bytes afterwards, a last "=" standing for the whole list
+    char const* result;  // the error, or "signal": the signal sent ended the writer
+    std::size_t most = 0;
+    bool lines = false;  // through icv_check's LineOutput, the last line left unflushed
 };
 int const kNew = O_CREAT | O_TRUNC, kAppend = O_CREAT | O_APPEND;
 char const kNoSpace[] = "Write error on standard output: No space left on device";
 OutputRow const kOutputRows[] = {
-    {"out", kNew, nullptr, 0, 0, "=", ""},       {"out", kNew, "old\n", 0, 0, "=", ""},
-    {"out", kAppend, nullptr, 0, 0, "=", ""},    {"out", kAppend, "old\n", 0, 0, "old\n=", ""},
-    {"pipe", 0, nullptr, 0, 0, "=", ""},         {"/dev/full", O_TRUNC, nullptr, 0, 0, "", kNoSpace},
-    {"limit", kAppend, "old\n", 0, 0, "old\n", "Write error on standard output: File too large"},
-    {"out", kAppend, "old\n", 2, 0, "old\n", kNoSpace},
-    {"out", kAppend, "old\n", 0, 1, "old\n=", "signal 15"},
-    {"out", kAppend, "old\n", 0, 2, "old\n=", "signal 15"},
+    {"out", kNew, nullptr, 0, 0, 0, "=", ""},     {"out", kNew, "old\n", 0, 0, 0, "=", ""},
+    {"out", kAppend, nullptr, 0, 0, 0, "=", ""},  {"out", kAppend, "old\n", 0, 0, 0, "old\n=", ""},
+    {"pipe", 0, nullptr, 0, 0, 0, "=", ""},  {"/dev/full", O_TRUNC, nullptr, 0, 0, 0, "", kNoSpace},
+    {"limit", kAppend, "old\n", 0, 0, 0, "old\n", "Write error on standard output: File too large"},
+    {"out", kAppend, "old\n", 3, ENOSPC, 0, "old\n", kNoSpace},  // the second write
+    {"out", kAppend, "old\n", 1, EINTR, 0, "old\n=", ""},        // the reservation
+    {"out", kAppend, "old\n", 0, 0, 1, "old\n=", "signal"},      // at the reservation
+    {"out", kAppend, "old\n", 0, 0, 3, "old\n=", "signal"},      // at the second write
+    {"pipe", 0, nullptr, 0, 0, 1, "=", "signal"},  {"pipe", 0, nullptr, 0, 0, 2, "=", "signal"},
+    {"pipe", 0, nullptr, 0, 0, 0, "=", "", 3, true},  {"out", kNew, nullptr, 0, 0, 0, "=", "", 0, true},
+    {"pipe", 0, nullptr, 2, ENOSPC, 0, "a=1\nb=2\n", "", 0, true},  // left, unreported
 };
+
+// The signals held while the list is written: all that end a process by default.
+std::vector<int> HeldSignals() {
+    std::set<int> const others = {SIGKILL, SIGSTOP, SIGCHLD, SIGCONT, SIGURG, SIGWINCH, SIGTSTP,
+                                  SIGTTIN, SIGTTOU,
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+                                  SIGSEGV, SIGBUS, SIGFPE,  // the sanitizers catch these themselves
+#endif
+    };
+    std::vector<int> held;
+    for (int sig = 1; sig <= SIGRTMAX; ++sig)
+        if (!others.count(sig)) held.push_back(sig);
+    return held;
+}
 
 // Three lines in three blocks, written in a child process through the seam,
 // on a filesystem that reserves space and on one that cannot.
@@ -224,6 +252,7 @@ TEST(WholeOutput, EveryTargetGetsTheWholeListOrKeepsWhatItHad) {
     std::string const list = "a=1\nb=2\nc=3\n";
     for (bool reserves : {true, false}) {
         for (auto const& row : kOutputRows) {
+          for (int sig : row.signalAt ? HeldSignals() : std::vector<int>{0}) {
             testutil::TempDir dir;
             std::string const name = row.path, path = name[0] == '/' ? name : dir / name;
             if (row.before) dir.write(name, row.before);
@@ -234,12 +263,19 @@ TEST(WholeOutput, EveryTargetGetsTheWholeListOrKeepsWhatItHad) {
                 struct rlimit const limit = {8, 8};  // no file grows past 8 bytes
                 if (name == "limit") setrlimit(RLIMIT_FSIZE, &limit);
                 signal(SIGXFSZ, SIG_IGN);
-                seam = {reserves, row.failingWrite, row.signalAt, 0};
+                if (sig) signal(sig, SIG_DFL);
+                prctl(PR_SET_DUMPABLE, 0);  // no core files
+                seam = {reserves, row.failingCall, row.error, row.signalAt, sig, row.most, 0};
                 std::string error;
                 try {
-                    frontend::WriteWholeOutput(fd, list.size(), [&](frontend::Sink const& sink) {
-                        for (std::size_t line = 0; line < 3; ++line) sink(list.data() + 4 * line, 4);
-                    });
+                    if (row.lines) {
+                        frontend::LineOutput out(fd);
+                        out.write(list.data(), 8).flush() << list.substr(8);  // left to the destructor
+                    } else {
+                        frontend::WriteWholeOutput(fd, list.size(), [&](frontend::Sink const& sink) {
+                            for (std::size_t line = 0; line < 3; ++line) sink(list.data() + 4 * line, 4);
+                        });
+                    }
                 } catch (std::exception const& e) {
                     error = e.what();
                 }
@@ -251,9 +287,12 @@ TEST(WholeOutput, EveryTargetGetsTheWholeListOrKeepsWhatItHad) {
             wait(&status);
             std::string after = row.after, result = testutil::readFd(said[0]), written = testutil::readFd(piped[0]);
             if (WIFSIGNALED(status)) result = "signal " + std::to_string(WTERMSIG(status));
-            if (after.find('=') != std::string::npos) after.replace(after.find('='), 1, list);
+            if (!after.empty() && after.back() == '=') after.replace(after.size() - 1, 1, list);
             if (row.flags) written = name[0] == '/' ? "" : testutil::readFile(path);
-            EXPECT_EQ(written + " / " + result, after + " / " + row.result) << name << row.flags << reserves;
+            std::string const expected = sig ? "signal " + std::to_string(sig) : row.result;
+            EXPECT_EQ(written + " / " + result, after + " / " + expected)
+                << name << row.flags << reserves << " call " << row.signalAt << row.failingCall;
+          }
         }
     }
 }

@@ -42,9 +42,11 @@ public:
     explicit CheckRun(frontend::CheckCommand const& command) : command_(command) {
         if (command.hasRoot) {
             struct stat st;
-            if (stat(command.root.c_str(), &st) != 0)
+            if (stat(command.root.c_str(), &st) != 0) {
+                int const err = errno;  // before the message is made
                 throw std::runtime_error("Can't use " + command.root + " as the root: " +
-                                         std::strerror(errno));
+                                         std::strerror(err));
+            }
             if (!S_ISDIR(st.st_mode))
                 throw std::runtime_error("Can't use " + command.root +
                                          " as the root: " + std::strerror(ENOTDIR));
