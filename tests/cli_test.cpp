@@ -57,7 +57,7 @@ std::string expand(std::string text) {
     return text;
 }
 
-// A run of one tool; how: DevFull, ClosedPipe, SmallFileSizeLimit, AppendedToOld,
+// A run of one tool; how: DevFull, ClosedPipe, FileSizeLimit:BYTES, AppendedToOld, FullTmpfs,
 // SmallAddressSpace, Unprivileged, InExamples, ListOnStdin, or "" (output captured).
 struct Row {
     std::string program;
@@ -114,9 +114,18 @@ TEST_P(Cli, PrintsExactlyWhatTheRowSays) {
     std::string why;
     if (row.how == "Unprivileged" && !testutil::asUnprivilegedUser(options, dir.path(), why))
         GTEST_SKIP() << why;
-    if (row.how == "SmallFileSizeLimit") {
-        options.wrapper = {"/usr/bin/prlimit", "--fsize=64"};  // no file grows past 64 bytes
-        options.stdoutPath = dir / "out";  // a regular file: nothing may reach it
+    if (row.how.rfind("FileSizeLimit:", 0) == 0) {
+        options.wrapper = {"/usr/bin/prlimit", "--fsize=" + row.how.substr(14)};  // no file grows past it
+        options.stdoutPath = dir / "out";  // a regular file
+    }
+    if (row.how == "FullTmpfs") {
+        // A tmpfs of its own, filled up behind "out" (old\n); its content and blocks afterwards.
+        if (testutil::run("/usr/bin/unshare", {"-rm", "mount", "-t", "tmpfs", "icv", dir.path()}).status)
+            GTEST_SKIP() << "no tmpfs can be mounted (unshare -rm mount -t tmpfs)";
+        options.wrapper = {"/usr/bin/unshare", "-rm", "/bin/sh", "-c",
+                           "mkdir t && mount -t tmpfs -o size=64k icv t && echo old > t/out && "
+                           "(cat /dev/zero > t/fill) 2>/dev/null; b=$(stat -c %b t/out); \"$0\" \"$@\" >> t/out;"
+                           "s=$?; cat t/out; [ $(stat -c %b t/out) = $b ] || echo blocks left; exit $s"};
     }
     if (row.how == "SmallAddressSpace") {
 #if defined(ICV_TOOL_LAUNCHER) || defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
