@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -15,10 +16,12 @@
 
 #include <cstdio>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "cli_util.h"
+#include "frontend/line_output.h"
 #include "frontend/output_calls.h"
 #include "frontend/progress.h"
 #include "frontend/whole_output.h"
@@ -58,7 +61,7 @@ std::string expand(std::string text) {
     return text;
 }
 
-// A run of one tool; how: DevFull, ClosedPipe, SmallFileSizeLimit, AppendedToOld,
+// A run of one tool; how: DevFull, ClosedPipe, FileSizeLimit:BYTES, AppendedToOld, FullTmpfs,
 // SmallAddressSpace, Unprivileged, InExamples, ListOnStdin, or "" (output captured).
 struct Row {
     std::string program;
@@ -117,9 +120,19 @@ TEST_P(Cli, PrintsExactlyWhatTheRowSays) {
     std::string why;
     if (row.how == "Unprivileged" && !testutil::asUnprivilegedUser(options, dir.path(), why))
         GTEST_SKIP() << why;
-    if (row.how == "SmallFileSizeLimit") {
-        options.wrapper = {"/usr/bin/prlimit", "--fsize=64"};  // no file grows past 64 bytes
-        options.stdoutPath = dir / "out";  // a regular file: nothing may reach it
+    if (row.how.rfind("FileSizeLimit:", 0) == 0) {
+        options.wrapper = {"/usr/bin/prlimit", "--fsize=" + row.how.substr(14)};  // no file grows past it
+        options.stdoutPath = dir / "out";  // a regular file
+    }
+    if (row.how == "FullTmpfs") {
+        // A tmpfs of its own, filled up behind "out" (old\n); its content and blocks afterwards.
+        if (testutil::run("/usr/bin/unshare", {"-rm", "mount", "-t", "tmpfs", "icv", dir.path()}).status)
+            GTEST_SKIP() << "no tmpfs can be mounted (unshare -rm mount -t tmpfs)";
+        options.wrapper = {"/usr/bin/unshare", "-rm", "/bin/sh", "-c",
+                           "mkdir t && mount -t tmpfs -o size=64k icv t && echo old > t/out && "
+                           "(cat /dev/zero > t/fill) 2>/dev/null; b=$(stat -c %b t/out); "
+                           "\"$0\" \"$@\" >> t/out; s=$?; cat t/out; "
+                           "[ $(stat -c %b t/out) = $b ] || echo blocks left; exit $s"};
     }
     if (row.how == "SmallAddressSpace") {
 #if defined(ICV_TOOL_LAUNCHER) || defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -196,25 +209,30 @@ TEST(CliParallel, EveryCoreWritesWhatOneCoreWrites) {
 }  // namespace
 
 // The output's reservation and writes, replaced: a filesystem that cannot
-// reserve space, a write that fails, and a signal between two calls.
+// reserve space, a call that fails, a signal sent at a call, short writes.
 namespace {
 struct {
     bool reserves;
-    int failingWrite;  // this write fails with ENOSPC (from 1; 0: none)
-    int signalAt;      // SIGTERM arrives on reserving (1) or at the second write (2)
-    int writes;
+    int failingCall, error;  // this call (reservations and writes, from 1) fails with error
+    int signalAt, signal;    // this call first sends the signal to the process (0: none)
+    std::size_t most;        // a write takes at most this many bytes (0: all)
+    int calls;
 } seam;
+
+// -1 with errno set when this call fails.
+int Call() {
+    if (++seam.calls == seam.signalAt) kill(getpid(), seam.signal);
+    return seam.calls == seam.failingCall ? (errno = seam.error, -1) : 0;
+}
 }  // namespace
 
 int frontend::output_calls::reserve(int fd, off_t offset, off_t size) {
-    if (seam.signalAt == 1) raise(SIGTERM);
+    if (Call() != 0) return -1;
     if (!seam.reserves) return errno = EOPNOTSUPP, -1;
     return ::fallocate(fd, FALLOC_FL_KEEP_SIZE, offset, size);
 }
 ssize_t frontend::output_calls::write(int fd, void const* data, std::size_t size) {
-    if (++seam.writes == seam.failingWrite) return errno = ENOSPC, -1;
-    if (seam.writes == 2 && seam.signalAt == 2) raise(SIGTERM);
-    return ::write(fd, data, size);
+    return Call() != 0 ? -1 : ::write(fd, data, seam.most ? std::min(size, seam.most) : size);
 }
 
 namespace {
@@ -224,21 +242,41 @@ struct OutputRow {
     char const* path;
     int flags;
     char const* before;
-    int failingWrite, signalAt;
-    char const* after;   // its bytes afterwards, "=" standing for the whole list
-    char const* result;  // the error, or the signal that ended the writer
+    int failingCall, error, signalAt;  // as the seam's; signalAt: each held signal in turn
+    char const* after;   // its bytes afterwards, a last "=" standing for the whole list
+    char const* result;  // the error, or "signal": the signal sent ended the writer
+    std::size_t most = 0;
+    bool lines = false;  // through icv_check's LineOutput, the last line left unflushed
 };
 int const kNew = O_CREAT | O_TRUNC, kAppend = O_CREAT | O_APPEND;
 char const kNoSpace[] = "Write error on standard output: No space left on device";
 OutputRow const kOutputRows[] = {
-    {"out", kNew, nullptr, 0, 0, "=", ""},       {"out", kNew, "old\n", 0, 0, "=", ""},
-    {"out", kAppend, nullptr, 0, 0, "=", ""},    {"out", kAppend, "old\n", 0, 0, "old\n=", ""},
-    {"pipe", 0, nullptr, 0, 0, "=", ""},         {"/dev/full", O_TRUNC, nullptr, 0, 0, "", kNoSpace},
-    {"limit", kAppend, "old\n", 0, 0, "old\n", "Write error on standard output: File too large"},
-    {"out", kAppend, "old\n", 2, 0, "old\n", kNoSpace},
-    {"out", kAppend, "old\n", 0, 1, "old\n=", "signal 15"},
-    {"out", kAppend, "old\n", 0, 2, "old\n=", "signal 15"},
+    {"out", kNew, nullptr, 0, 0, 0, "=", ""},     {"out", kNew, "old\n", 0, 0, 0, "=", ""},
+    {"out", kAppend, nullptr, 0, 0, 0, "=", ""},  {"out", kAppend, "old\n", 0, 0, 0, "old\n=", ""},
+    {"pipe", 0, nullptr, 0, 0, 0, "=", ""},  {"/dev/full", O_TRUNC, nullptr, 0, 0, 0, "", kNoSpace},
+    {"limit", kAppend, "old\n", 0, 0, 0, "old\n", "Write error on standard output: File too large"},
+    {"out", kAppend, "old\n", 3, ENOSPC, 0, "old\n", kNoSpace},  // the second write
+    {"out", kAppend, "old\n", 1, EINTR, 0, "old\n=", ""},        // the reservation
+    {"out", kAppend, "old\n", 0, 0, 1, "old\n=", "signal"},      // at the reservation
+    {"out", kAppend, "old\n", 0, 0, 3, "old\n=", "signal"},      // at the second write
+    {"pipe", 0, nullptr, 0, 0, 1, "=", "signal"},  {"pipe", 0, nullptr, 0, 0, 2, "=", "signal"},
+    {"pipe", 0, nullptr, 0, 0, 0, "=", "", 3, true},  {"out", kNew, nullptr, 0, 0, 0, "=", "", 0, true},
+    {"pipe", 0, nullptr, 2, ENOSPC, 0, "a=1\nb=2\n", "", 0, true},  // left, unreported
 };
+
+// The signals held while the list is written: all that end a process by default.
+std::vector<int> TerminatingSignals() {
+    std::set<int> const others = {SIGKILL, SIGSTOP, SIGCHLD, SIGCONT, SIGURG, SIGWINCH, SIGTSTP,
+                                  SIGTTIN, SIGTTOU,
+#if defined(__SANITIZE_THREAD__)
+                                  32, 33,  // ThreadSanitizer's own thread takes the C library's two
+#endif
+    };
+    std::vector<int> held;
+    for (int sig = 1; sig <= SIGRTMAX; ++sig)
+        if (!others.count(sig)) held.push_back(sig);
+    return held;
+}
 
 // Three lines in three blocks, written in a child process through the seam,
 // on a filesystem that reserves space and on one that cannot.
@@ -246,36 +284,48 @@ TEST(WholeOutput, EveryTargetGetsTheWholeListOrKeepsWhatItHad) {
     std::string const list = "a=1\nb=2\nc=3\n";
     for (bool reserves : {true, false}) {
         for (auto const& row : kOutputRows) {
-            testutil::TempDir dir;
-            std::string const name = row.path, path = name[0] == '/' ? name : dir / name;
-            if (row.before) dir.write(name, row.before);
-            int piped[2], said[2];
-            ASSERT_EQ(pipe(piped) | pipe(said), 0);
-            if (fork() == 0) {
-                int const fd = row.flags ? open(path.c_str(), O_WRONLY | row.flags, 0644) : piped[1];
-                struct rlimit const limit = {8, 8};  // no file grows past 8 bytes
-                if (name == "limit") setrlimit(RLIMIT_FSIZE, &limit);
-                signal(SIGXFSZ, SIG_IGN);
-                seam = {reserves, row.failingWrite, row.signalAt, 0};
-                std::string error;
-                try {
-                    frontend::WriteWholeOutput(fd, list.size(), [&](frontend::Sink const& sink) {
-                        for (std::size_t line = 0; line < 3; ++line) sink(list.data() + 4 * line, 4);
-                    });
-                } catch (std::exception const& e) {
-                    error = e.what();
+            for (int sig : row.signalAt ? TerminatingSignals() : std::vector<int>{0}) {
+                testutil::TempDir dir;
+                std::string const name = row.path, path = name[0] == '/' ? name : dir / name;
+                if (row.before) dir.write(name, row.before);
+                int piped[2], said[2];
+                ASSERT_EQ(pipe(piped) | pipe(said), 0);
+                if (fork() == 0) {
+                    int const fd = row.flags ? open(path.c_str(), O_WRONLY | row.flags, 0644) : piped[1];
+                    struct rlimit const limit = {8, 8};  // no file grows past 8 bytes
+                    if (name == "limit") setrlimit(RLIMIT_FSIZE, &limit);
+                    signal(SIGXFSZ, SIG_IGN);
+                    if (sig) signal(sig, SIG_DFL);
+                    prctl(PR_SET_DUMPABLE, 0);  // no core files
+                    seam = {reserves, row.failingCall, row.error, row.signalAt, sig, row.most, 0};
+                    std::string error;
+                    try {
+                        if (row.lines) {
+                            frontend::LineOutput out(fd);
+                            out.write(list.data(), 8).flush() << list.substr(8);  // left to the destructor
+                        } else {
+                            frontend::WriteWholeOutput(fd, list.size(), [&](frontend::Sink const& sink) {
+                                for (std::size_t line = 0; line < 3; ++line) sink(list.data() + 4 * line, 4);
+                            });
+                        }
+                    } catch (std::exception const& e) {
+                        error = e.what();
+                    }
+                    _exit(::write(said[1], error.data(), error.size()) < 0);
                 }
-                _exit(::write(said[1], error.data(), error.size()) < 0);
+                close(piped[1]);
+                close(said[1]);
+                int status = 0;
+                wait(&status);
+                std::string after = row.after, result = testutil::readFd(said[0]);
+                std::string written = testutil::readFd(piped[0]);
+                if (WIFSIGNALED(status)) result = "signal " + std::to_string(WTERMSIG(status));
+                if (!after.empty() && after.back() == '=') after.replace(after.size() - 1, 1, list);
+                if (row.flags) written = name[0] == '/' ? "" : testutil::readFile(path);
+                std::string const expected = sig ? "signal " + std::to_string(sig) : row.result;
+                EXPECT_EQ(written + " / " + result, after + " / " + expected)
+                    << name << row.flags << reserves << " call " << row.signalAt << row.failingCall;
             }
-            close(piped[1]);
-            close(said[1]);
-            int status = 0;
-            wait(&status);
-            std::string after = row.after, result = testutil::readFd(said[0]), written = testutil::readFd(piped[0]);
-            if (WIFSIGNALED(status)) result = "signal " + std::to_string(WTERMSIG(status));
-            if (after.find('=') != std::string::npos) after.replace(after.find('='), 1, list);
-            if (row.flags) written = name[0] == '/' ? "" : testutil::readFile(path);
-            EXPECT_EQ(written + " / " + result, after + " / " + row.result) << name << row.flags << reserves;
         }
     }
 }

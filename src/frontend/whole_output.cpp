@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,23 +29,23 @@ void WriteBlock(int fd, char const* data, std::size_t size) {
     }
 }
 
-// Holds SIGINT, SIGTERM and SIGHUP while it lives; one that came meanwhile
-// acts when it ends.
+// Holds every signal but SIGKILL and SIGSTOP while it lives, the two the C
+// library keeps for itself included (hence the system call); one that came
+// meanwhile acts when it ends. Only the calling thread runs by then, so no
+// other thread takes a signal sent to the process.
 class HeldSignals {
 public:
     HeldSignals() {
-        sigset_t set;
-        sigemptyset(&set);
-        sigaddset(&set, SIGINT);
-        sigaddset(&set, SIGTERM);
-        sigaddset(&set, SIGHUP);
-        pthread_sigmask(SIG_BLOCK, &set, &old_);
+        sigset_t all;
+        std::memset(&all, 0xff, sizeof all);
+        ::syscall(SYS_rt_sigprocmask, SIG_BLOCK, &all, &old_, kSetBytes);
     }
-    ~HeldSignals() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+    ~HeldSignals() { ::syscall(SYS_rt_sigprocmask, SIG_SETMASK, &old_, nullptr, kSetBytes); }
     HeldSignals(HeldSignals const&) = delete;
     HeldSignals& operator=(HeldSignals const&) = delete;
 
 private:
+    static constexpr std::size_t kSetBytes = (NSIG - 1) / 8;  // the kernel's signal set
     sigset_t old_;
 };
 
@@ -62,10 +63,10 @@ std::runtime_error OutputError(int err) {
 
 void WriteWholeOutput(int fd, std::uint64_t size, Producer const& produce) {
     Sink const simply = [fd](char const* data, std::size_t n) { WriteBlock(fd, data, n); };
+    HeldSignals held;  // a signal never leaves a cut list, on any target
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return produce(simply);
 
-    HeldSignals held;
     int const flags = fcntl(fd, F_GETFL);
     off_t const start = flags >= 0 && (flags & O_APPEND) ? st.st_size : lseek(fd, 0, SEEK_CUR);
     if (start < 0) return produce(simply);
@@ -74,15 +75,16 @@ void WriteWholeOutput(int fd, std::uint64_t size, Producer const& produce) {
     if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
         static_cast<std::uint64_t>(start) + size > limit.rlim_cur)
         throw OutputError(EFBIG);
-    if (size > 0 && output_calls::reserve(fd, start, static_cast<off_t>(size)) != 0) {
-        int const err = errno;
-        if (!CannotReserve(err)) {
-            // Space reserved past the end before the failure is given back.
-            if (::ftruncate(fd, st.st_size) != 0) {
-                // the reservation's error is what the user needs to know
-            }
-            throw OutputError(err);
+    int err;  // of the reservation, made again when interrupted
+    do {
+        err = size > 0 && output_calls::reserve(fd, start, static_cast<off_t>(size)) != 0 ? errno : 0;
+    } while (err == EINTR);
+    if (err != 0 && !CannotReserve(err)) {
+        // Space reserved past the end before the failure is given back.
+        if (::ftruncate(fd, st.st_size) != 0) {
+            // the reservation's error is what the user needs to know
         }
+        throw OutputError(err);
     }
     try {
         produce(simply);

@@ -16,13 +16,14 @@ std::runtime_error OutputError(int err);
 using Sink = std::function<void(char const* data, std::size_t size)>;
 using Producer = std::function<void(Sink const& sink)>;
 
-// Writes the size bytes that produce gives to fd. Into a regular file the
-// text goes at the file offset, or after the old content when fd appends;
-// space is reserved first without changing the file's size, so that a full
-// disk or a file-size limit fails before the first byte; SIGINT, SIGTERM and
-// SIGHUP are held from before the reservation until the last byte is written
-// or taken back; and a failed write takes every byte of ours back out. To
-// anything else the blocks are simply written. Throws OutputError.
+// Writes the size bytes that produce gives to fd; every signal but SIGKILL and
+// SIGSTOP is held until the last byte is written or taken back, and acts then.
+// Into a regular file the text goes at the file offset, or after the old
+// content when fd appends; space is reserved first without changing the
+// file's size, so that a full disk or a file-size limit fails before the
+// first byte; and a failed write takes every byte of ours back out. To
+// anything else the blocks are simply written. Throws OutputError. Call it
+// with no other thread running.
 void WriteWholeOutput(int fd, std::uint64_t size, Producer const& produce);
 
 }  // namespace frontend
