@@ -19,6 +19,7 @@ RecordedNames::RecordedNames() {
 
 std::string RecordedNames::Normal(std::string_view name, std::string const& cwd) {
     std::string normal = name.empty() || name[0] != '/' ? cwd : "";
+    if (normal == "/") normal.clear();
     for (std::size_t at = 0; at <= name.size();) {
         std::size_t const end = std::min(name.find('/', at), name.size());
         std::string_view const part = name.substr(at, end - at);

@@ -44,7 +44,7 @@ private:
     std::size_t count_ = 0;
 };
 
-// Every file below start (a name inside the root, as recorded) that a listing
+// Every file below start (an absolute name inside the root, as recorded) that a listing
 // of the tree would record and names does not hold is counted into the
 // verdict as Added and handed to options.onFinding (or written to out), by its
 // name as recorded below the root. Without a root the tree is "/".

@@ -91,7 +91,8 @@ public:
         if (records_ == 0) throw std::runtime_error("HashList holds no records to check");
         if (command_.complete) {
             names_.Seal();
-            HashFileChecker::FindAddedFiles(command_.completeBelow, names_, discard_, verdict_, options_);
+            std::string const below = HashFileChecker::RecordedNames::Normal(command_.completeBelow, cwd_);
+            HashFileChecker::FindAddedFiles(below, names_, discard_, verdict_, options_);
         }
 
         // Every file missing is never all good, even when missing files are ignored.
