@@ -108,7 +108,8 @@ public:
         if (verdict_.Ignores(finding.kind)) return false;
         bool const stops = verdict_.Count(finding.kind);
         if (finding.kind == Finding::Unreadable) finding.reason = UnreadableReason(pending.failure);
-        if (finding.name.empty()) finding.name = records_[i]->FileName;
+        if (finding.kind != Finding::NotFound && finding.kind != Finding::AccessDenied)
+            finding.name = records_[i]->FileName;
         if (finding.kind == Finding::UnknownAlgorithm) finding.digest = records_[i]->HashText;
         if (options_.onFinding || finding.kind != Finding::Matches) {
             PausedProgress paused(finding.kind != Finding::Matches ? options_.progress : nullptr);

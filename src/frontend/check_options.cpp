@@ -1,68 +1,50 @@
 #include "frontend/check_options.h"
 
-#include <getopt.h>
 
 namespace frontend {
 
 CheckCommand ParseCheckCommand(int argc, char** argv) {
-    enum { Root = 1, IgnoreMissing, Quiet, Status, Warn, Strict, Complete, Help, Version };
-    static option const kOptions[] = {
-        {"root", required_argument, nullptr, Root},
-        {"ignore-missing", no_argument, nullptr, IgnoreMissing},
-        {"quiet", no_argument, nullptr, Quiet},
-        {"status", no_argument, nullptr, Status},
-        {"warn", no_argument, nullptr, Warn},
-        {"strict", no_argument, nullptr, Strict},
-        {"complete", optional_argument, nullptr, Complete},
-        {"help", no_argument, nullptr, Help},
-        {"version", no_argument, nullptr, Version},
-        {nullptr, 0, nullptr, 0},
-    };
+    enum { Root = 1, IgnoreMissing, Quiet, Status, Warn, Strict, Complete };
     CheckCommand command;
-    bool bad = false, help = false, version = false;
-    opterr = 0;  // the caller prints the usage
-    for (int c; (c = getopt_long(argc, argv, "", kOptions, nullptr)) != -1;) {
-        switch (c) {
-            case Root:
-                command.hasRoot = true;
-                command.root = optarg;
-                break;
-            case IgnoreMissing:
-                command.ignoreMissing = true;
-                break;
-            case Quiet:
-                command.quiet = true;
-                break;
-            case Status:
-                command.status = true;
-                break;
-            case Strict:
-                command.strict = true;
-                command.warn = true;
-                break;
-            case Warn:
-                command.warn = true;
-                break;
-            case Complete:
-                command.complete = true;
-                if (optarg) command.completeBelow = optarg;
-                break;
-            case Help:
-                help = true;
-                break;
-            case Version:
-                version = true;
-                break;
-            default:
-                bad = true;
-        }
-    }
+    command.action = ReadCommandLine(
+        argc, argv,
+        {{"root", required_argument, nullptr, Root},
+         {"ignore-missing", no_argument, nullptr, IgnoreMissing},
+         {"quiet", no_argument, nullptr, Quiet},
+         {"status", no_argument, nullptr, Status},
+         {"warn", no_argument, nullptr, Warn},
+         {"strict", no_argument, nullptr, Strict},
+         {"complete", optional_argument, nullptr, Complete}},
+        [&](int code, char const* arg) {
+            switch (code) {
+                case Root:
+                    command.hasRoot = true;
+                    command.root = arg;
+                    break;
+                case IgnoreMissing:
+                    command.ignoreMissing = true;
+                    break;
+                case Quiet:
+                    command.quiet = true;
+                    break;
+                case Status:
+                    command.status = true;
+                    break;
+                case Strict:
+                    command.strict = true;
+                    command.warn = true;
+                    break;
+                case Warn:
+                    command.warn = true;
+                    break;
+                case Complete:
+                    command.complete = true;
+                    if (arg) command.completeBelow = arg;
+                    break;
+            }
+        },
+        false);
     command.lists.assign(argv + optind, argv + argc);
-    command.action = bad              ? CheckCommand::Bad
-                     : help           ? CheckCommand::Help
-                     : version        ? CheckCommand::Version
-                     : command.lists.empty() ? CheckCommand::Bad
-                                             : CheckCommand::Check;
     return command;
 }
 

@@ -5,11 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "frontend/command_line.h"
+
 namespace frontend {
 
 struct CheckCommand {
-    enum Action { Check, Help, Version, Bad };
-    Action action = Bad;
+    Action action = Action::Bad;
     bool hasRoot = false;
     std::string root;            // every recorded name is read below it
     bool ignoreMissing = false;  // missing files neither reported nor failing

@@ -218,7 +218,7 @@ private:
 int main(int argc, char** argv) {
     char const* const program = argc > 0 ? argv[0] : "icv_check";
     frontend::CheckCommand const command = frontend::ParseCheckCommand(argc, argv);
-    if (command.action == frontend::CheckCommand::Bad) {
+    if (command.action == frontend::Action::Bad) {
         frontend::PrintCheckUsage(std::cerr, program);
         return 1;
     }
@@ -227,9 +227,9 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_DFL);
     std::signal(SIGXFSZ, SIG_IGN);
     return frontend::RunReportingFailures([&] {
-        if (command.action != frontend::CheckCommand::Check) {
+        if (command.action != frontend::Action::Run) {
             frontend::LineOutput out(STDOUT_FILENO);
-            if (command.action == frontend::CheckCommand::Help)
+            if (command.action == frontend::Action::Help)
                 frontend::PrintCheckUsage(out, program);
             else
                 out << "icv_check " ICV_VERSION << std::endl;

@@ -1,7 +1,6 @@
 // icv_tree [OPTION]... DIR: the hash list of a whole tree, sorted by name,
 // every file read as if DIR were "/".
 #include <fcntl.h>
-#include <getopt.h>
 #include <limits.h>
 #include <unistd.h>
 
@@ -17,6 +16,7 @@
 
 #include "checker/hashfile_checker.h"
 #include "checker/tree_walk.h"
+#include "frontend/command_line.h"
 #include "frontend/progress.h"
 #include "frontend/report.h"
 #include "frontend/whole_output.h"
@@ -29,51 +29,28 @@ using HashFileChecker::TreeEntry;
 constexpr std::size_t kLongestName = PATH_MAX - 1;
 
 struct TreeCommand {
-    enum Action { List, Help, Version, Bad };
-    Action action = Bad;
+    frontend::Action action = frontend::Action::Bad;
     std::string prefix;           // recorded in front of each name, "" for "/"
     bool skipUnlistable = false;  // names a list cannot hold are left out, not a failure
     std::string dir;
 };
 
 TreeCommand ParseTreeCommand(int argc, char** argv) {
-    enum { Prefix = 1, SkipUnlistable, Help, Version };
-    static option const kOptions[] = {
-        {"prefix", required_argument, nullptr, Prefix},
-        {"skip-unlistable", no_argument, nullptr, SkipUnlistable},
-        {"help", no_argument, nullptr, Help},
-        {"version", no_argument, nullptr, Version},
-        {nullptr, 0, nullptr, 0},
-    };
+    enum { Prefix = 1, SkipUnlistable };
     TreeCommand command;
-    bool bad = false, help = false, version = false;
-    opterr = 0;  // the caller prints the usage
-    for (int c; (c = getopt_long(argc, argv, "", kOptions, nullptr)) != -1;) {
-        switch (c) {
-            case Prefix:
-                command.prefix = optarg;
-                // "/opt/app/" and "/" record no doubled slash.
-                while (!command.prefix.empty() && command.prefix.back() == '/') command.prefix.pop_back();
-                break;
-            case SkipUnlistable:
-                command.skipUnlistable = true;
-                break;
-            case Help:
-                help = true;
-                break;
-            case Version:
-                version = true;
-                break;
-            default:
-                bad = true;
-        }
-    }
-    if (optind + 1 == argc) command.dir = argv[optind];
-    command.action = bad       ? TreeCommand::Bad
-                     : help    ? TreeCommand::Help
-                     : version ? TreeCommand::Version
-                     : optind + 1 == argc ? TreeCommand::List
-                                          : TreeCommand::Bad;
+    command.action = frontend::ReadCommandLine(
+        argc, argv,
+        {{"prefix", required_argument, nullptr, Prefix},
+         {"skip-unlistable", no_argument, nullptr, SkipUnlistable}},
+        [&](int code, char const* arg) {
+            if (code == SkipUnlistable) command.skipUnlistable = true;
+            if (code != Prefix) return;
+            command.prefix = arg;
+            // "/opt/app/" and "/" record no doubled slash.
+            while (!command.prefix.empty() && command.prefix.back() == '/') command.prefix.pop_back();
+        },
+        true);
+    if (command.action == frontend::Action::Run) command.dir = argv[optind];
     return command;
 }
 
@@ -192,7 +169,7 @@ private:
 int main(int argc, char** argv) {
     char const* const program = argc > 0 ? argv[0] : "icv_tree";
     TreeCommand const command = ParseTreeCommand(argc, argv);
-    if (command.action == TreeCommand::Bad) {
+    if (command.action == frontend::Action::Bad) {
         PrintTreeUsage(std::cerr, program);
         return 1;
     }
@@ -201,11 +178,11 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_DFL);
     std::signal(SIGXFSZ, SIG_IGN);
     return frontend::RunReportingFailures([&] {
-        if (command.action == TreeCommand::Help) {
+        if (command.action == frontend::Action::Help) {
             PrintTreeUsage(std::cout, program);
             return 0;
         }
-        if (command.action == TreeCommand::Version) {
+        if (command.action == frontend::Action::Version) {
             std::cout << "icv_tree " ICV_VERSION << std::endl;
             return 0;
         }
