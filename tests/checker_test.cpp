@@ -191,8 +191,10 @@ TEST_F(Checker, WhatARunOpens) {
 std::atomic<int> pairedUpdates{0};
 struct Collecting : IHash_Calc {
     std::string bytes;
+    std::vector<unsigned long> pieces;
     void Update(void const* data, unsigned long n) override {
         if (data) bytes.append(static_cast<char const*>(data), n);
+        pieces.push_back(n);
     }
     bool PairsWith(IHash_Calc const& other) const override { return &other != this; }
     void UpdatePair(IHash_Calc& other, void const* data, void const* otherData, unsigned long n) override {
@@ -210,8 +212,10 @@ struct CollectingRun : FileRun {
         job.calc.reset(new Collecting);
         return true;
     }
+    std::vector<unsigned long> firstPieces;
     bool Conclude(HashJob& job) override {
         wrong += static_cast<Collecting&>(*job.calc).bytes != contents[job.index];
+        if (job.index == 0) firstPieces = static_cast<Collecting&>(*job.calc).pieces;
         return false;
     }
     bool Report(std::size_t) override { return false; }
@@ -226,6 +230,25 @@ TEST_F(Checker, MoreFilesThanCoresAreReadTwoAtATime) {
     HashInIndexOrder(run.contents.size(), run, false, nullptr);
     EXPECT_GT(pairedUpdates, 0);
     EXPECT_EQ(run.wrong, 0);
+    // One file alone goes in blocks of 64 KiB: 70000 bytes as 65536 and 4464.
+    HashInIndexOrder(1, run, false, nullptr);
+    EXPECT_EQ(run.firstPieces, (std::vector<unsigned long>{65536, 4464}));
+}
+
+// The list goes out in blocks of 1 MiB: lines of 128 bytes, 8191, 8192 and 8193 of them.
+TEST_F(Checker, TheHashRunWritesBlocksOfOneMebibyte) {
+    dir.write("a", "abc");
+    for (std::size_t lines : {8191, 8192, 8193}) {
+        std::string list;
+        for (std::size_t i = 0; i < lines; ++i) list += std::string(43, 'd') + "=" + dir / "a\n";
+        dir.write("list", list);
+        HashFileChecker::HashRun run((dir / "list").c_str(), true);
+        run.Hash(nullptr);
+        std::vector<std::size_t> blocks;
+        run.Write([&](char const*, std::size_t size) { blocks.push_back(size); });
+        std::vector<std::size_t> const whole{128 * lines}, two{1 << 20, 128};
+        EXPECT_EQ(blocks, lines < 8193 ? whole : two);
+    }
 }
 
 // A progress listener given where stopOnError goes does not compile.
