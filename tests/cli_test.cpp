@@ -102,7 +102,7 @@ class Cli : public ::testing::TestWithParam<Row> {};
 TEST_P(Cli, PrintsExactlyWhatTheRowSays) {
     Row const& row = GetParam();
     testutil::TempDir dir;
-    for (char const* name : {"a.txt", "a.txt\r", "sub/b.txt", "x=y", "b\xff.bin", "secret.txt"})
+    for (char const* name : {"a.txt", "a.txt\r", "sub/b.txt", "sub/e/c=d", "sub/f/new", "x=y", "b\xff.bin", "secret.txt"})
         dir.write(name, "abc");
     for (std::size_t size : {65535, 65536, 65537})
         dir.write("p" + std::to_string(size), testutil::patternMessage(size));

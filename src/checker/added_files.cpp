@@ -114,11 +114,13 @@ void FindAddedFiles(std::string const& start, RecordedNames const& names, std::o
     WalkTree(rootFd, from.substr(1), [&](TreeEntry const& entry) {
         if (entry.kind != TreeEntry::File && entry.kind != TreeEntry::LinkToFile) return;
         name.assign(1, '/').append(entry.path);
-        if (names.Contains(name)) return;
-        verdict.Count(Finding::Added);
+        char const* const unlistable = UnlistableReason(name);
+        if (!unlistable && names.Contains(name)) return;
         Finding finding;
-        finding.kind = Finding::Added;
+        finding.kind = unlistable ? Finding::Unlistable : Finding::Added;
         finding.name = name;
+        if (unlistable) finding.reason = unlistable;
+        verdict.Count(finding.kind);
         if (options.onFinding)
             options.onFinding(finding);
         else

@@ -91,13 +91,20 @@ struct Finding {
         AccessDenied,      // not readable for lack of permission (error 13)
         Unreadable,        // not a regular file any more, or failing to read
         Added,             // a file of the tree that no list names
+        Unlistable,        // a file of the tree whose name no list can hold: not checked
     };
     Kind kind = Matches;
     std::string name;    // as recorded; NotFound, AccessDenied: as opened (up to a NUL)
     std::string digest;  // Changed: the digest computed now, lower case and tagged;
                          // UnknownAlgorithm: the recorded text
-    std::string reason;  // Unreadable: what the file is now, or why it fails
+    std::string reason;  // Unreadable: what the file is now, or why it fails;
+                         // Unlistable: why no list can hold the name
 };
+
+// Why a hash list cannot hold a name as recorded, or null: an '=' (it would
+// end the name), a line break, a leading '[' (every check skips such a line),
+// more than the longest name a check can open.
+char const* UnlistableReason(std::string_view name);
 
 // The line a check writes for a finding, without its newline; empty for a match.
 std::string FindingLine(Finding const& finding);

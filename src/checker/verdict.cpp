@@ -1,6 +1,8 @@
 // How a check's findings become its counters, its result and its lines.
 #include "checker/hashfile_checker.h"
 
+#include <limits.h>
+
 namespace HashFileChecker {
 
 std::string FindingLine(Finding const& f) {
@@ -17,10 +19,20 @@ std::string FindingLine(Finding const& f) {
             return "File unreadable: " + f.name + " (" + f.reason + ").";
         case Finding::Added:
             return "File added: " + f.name + ".";
+        case Finding::Unlistable:
+            return "Warning: File cannot be listed: " + f.name + " (" + f.reason + ").";
         case Finding::Matches:
             break;
     }
     return "";
+}
+
+char const* UnlistableReason(std::string_view name) {
+    if (name.find('=') != std::string_view::npos) return "an '=' in the name";
+    if (name.find('\n') != std::string_view::npos) return "a line break in the name";
+    if (!name.empty() && name[0] == '[') return "begins with '['";
+    if (name.size() >= PATH_MAX) return "longer than the longest name a check can open";
+    return nullptr;
 }
 
 Verdict::Verdict(CheckOptions const& options, Statistics* stats, bool malformedFails)
@@ -39,6 +51,7 @@ int ResultOf(Finding::Kind kind, bool stopOnError) {
         case Finding::Unreadable:
         case Finding::Added:
             return -1;
+        case Finding::Unlistable:
         case Finding::AccessDenied:
             return stopOnError ? -2 : 0;
         case Finding::NotFound:
@@ -61,6 +74,7 @@ bool Verdict::Stops(Finding::Kind kind) const {
 
 bool Verdict::Count(Finding::Kind kind) {
     if (Ignores(kind)) return false;
+    if (kind == Finding::Unlistable) return Stopped();
     // Every record whose algorithm is known was processed.
     if (kind != Finding::UnknownAlgorithm && kind != Finding::Added) Add(&Statistics::Processed);
     switch (kind) {
@@ -79,6 +93,7 @@ bool Verdict::Count(Finding::Kind kind) {
             ++added_;
             break;
         case Finding::Matches:
+        case Finding::Unlistable:
             break;
     }
     // With stopOnError the first failure decides: the check stops at it.

@@ -1,7 +1,6 @@
 // icv_tree [OPTION]... DIR: the hash list of a whole tree, sorted by name,
 // every file read as if DIR were "/".
 #include <fcntl.h>
-#include <limits.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,9 +23,6 @@
 namespace {
 
 using HashFileChecker::TreeEntry;
-
-// The longest name a check can open.
-constexpr std::size_t kLongestName = PATH_MAX - 1;
 
 struct TreeCommand {
     frontend::Action action = frontend::Action::Bad;
@@ -75,15 +71,6 @@ std::string Shown(std::string_view name) {
     return shown;
 }
 
-// Why a hash list cannot hold a recorded name, or null.
-char const* Unlistable(std::string_view name) {
-    if (name.find('=') != std::string_view::npos) return "an '=' in the name";
-    if (name.find('\n') != std::string_view::npos) return "a line break in the name";
-    if (!name.empty() && name[0] == '[') return "begins with '['";
-    if (name.size() > kLongestName) return "longer than the longest name a check can open";
-    return nullptr;
-}
-
 // Why an entry of the tree is no file to record, or null.
 char const* LeftOut(TreeEntry::Kind kind) {
     switch (kind) {
@@ -118,7 +105,7 @@ public:
         starts.reserve(count);
         std::size_t unlistable = 0;
         Walk([&](std::string_view name) {
-                 if (char const* why = Unlistable(name)) {
+                 if (char const* why = HashFileChecker::UnlistableReason(name)) {
                      ++unlistable;
                      std::cerr << (command_.skipUnlistable ? "Left out: " : "Cannot record: ")
                                << Shown(name) << " (" << why << ")." << std::endl;
