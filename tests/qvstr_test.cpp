@@ -151,7 +151,7 @@ TEST(QvStr, ConstructionImplicitFromNumbersAndConcatenation) {
         {zero, "0"}, {answer, "42"}, {letter, "c"}, {half, "2.5"}, {big, "4294967295"},
         {QvStr(0.1), "0.1"}, {QvStr(1.0 / 3), "0.3333333333333333"}, {QvStr(1e20), "1e+20"},
         {QvStr(-0.0), "-0"}, {ab + 0.5, "ab0.5"}, {ab + 7u, "ab7"}, {'x' + ab, "xab"},
-        {QvStr() + ab, "ab"}, {QvStr(nullptr), ""}, {QvStr('\0'), "\0"s}, {QvStr("abc", 0), ""},
+        {QvStr() + ab, "ab"}, {QvStr(), ""}, {QvStr(nullptr), ""}, {QvStr('\0'), "\0"s}, {QvStr("abc", 0), ""},
         {QvStr("abc", 5), "abc\0\0"s}, {QvStr(QvStr("abc", 5)), "abc\0\0"s}};
     // clang-format on
     for (auto const& [s, want] : rows) EXPECT_EQ(bytes(s), want);

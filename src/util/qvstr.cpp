@@ -655,9 +655,7 @@ int QvStr::Format(char const* format, va_list args) {
 
 void QvStr::VarToString(double value) {
     char text[32];
-    int n = std::snprintf(text, sizeof text, "%.16g", value);
-    if (n < 0) n = 0;
-    if (n >= static_cast<int>(sizeof text)) n = sizeof text - 1;
+    int n = std::snprintf(text, sizeof text, "%.16g", value);  // at most 24 characters
     if (n > 0 && text[n - 1] == '.') --n;
     Adopt(NewText(text, n), n);
 }
