@@ -67,7 +67,7 @@ install(SCRIPT "${PROJECT_BINARY_DIR}/icvInstallPkgConfig.cmake" COMPONENT dev)
 
 # --- Man pages and documents ------------------------------------------------
 install(FILES "${PROJECT_SOURCE_DIR}/docs/icv_writer.1" "${PROJECT_SOURCE_DIR}/docs/icv_check.1"
-        DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT tools)
+              "${PROJECT_SOURCE_DIR}/docs/icv_tree.1" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT tools)
 # The users' README (the developers' one stays in the sources) and the example
 # tree that the man pages use.
 install(FILES "${PROJECT_SOURCE_DIR}/docs/README.user.md" DESTINATION "${CMAKE_INSTALL_DOCDIR}"

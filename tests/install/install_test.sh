@@ -24,7 +24,7 @@ echo "== cmake --install"
 prefix=$work/prefix
 "$cmake" --install "$build" --prefix "$prefix" --config "$config"
 (cd "$prefix" && find . ! -type d | sort) >"$work/tree"
-printf '%s\n' ./bin/icv_{check,writer} ./share/doc/icv/README.md ./share/man/man1/icv_{check,writer}.1 \
+printf '%s\n' ./bin/icv_{check,tree,writer} ./share/doc/icv/README.md ./share/man/man1/icv_{check,tree,writer}.1 \
   ./share/doc/icv/examples/{NOTICE,{expected,files,tree}.lst,tree/{bin/hello.sh,etc/hello.conf,share/doc/README}} \
   ./include/icv/{checker/hashfile_checker,hash/hash,util/qvstr}.h \
   ./include/icv/algorithms/{_md5,block_buffer,digest_bytes,gost3411,gost34_11_2012,gost34_11_2012_i}.h \
@@ -91,13 +91,14 @@ printf abc >"$work/abc"
   fail "the packed icv_writer on the packed example tree of the man pages"
 
 # The packed man pages: no groff warning, a .TH header and a NAME line, and
-# every message of the checker and of the failure report (their string
-# literals of ten characters or more that start with a capital letter).
-grep -ohE '"[A-Z][^"]{9,}"' "$source"/src/checker/*.cpp "$source"/src/frontend/report.h |
-  sed -E 's/^"//; s/ *"$//' | sort -u >"$work/messages"
+# every message of the checker, of icv_tree and of the failure report (their
+# string literals of ten characters or more that start with a capital letter,
+# but for the lines of a usage text).
+grep -ohE '"[A-Z][^"]{9,}"' "$source"/src/checker/*.cpp "$source"/src/frontend/{report.h,icv_tree.cpp} |
+  grep -vF '\n"' | sed -E 's/^"//; s/ *"$//' | sort -u >"$work/messages"
 [ "$(wc -l <"$work/messages")" -ge 10 ] || fail "found only $(wc -l <"$work/messages") messages in the sources"
-echo 'Processed: p, Errors: e, NotFound: n, AccessDenied: a' >>"$work/messages"
-for page in icv_writer icv_check; do
+echo 'Processed: p, Errors: e, NotFound: n, AccessDenied: a, Added: d' >>"$work/messages"
+for page in icv_writer icv_check icv_tree; do
   man=$work/root/usr/share/man/man1/$page.1.gz
   gzip -dc "$man" | groff -man -Tutf8 -ww -z 2>&1 | grep . && fail "groff warns about $page.1"
   # One line of plain text, so that messages are found whatever the line breaks.
@@ -105,7 +106,7 @@ for page in icv_writer icv_check; do
   grep -qF "${page^^}(1) " "$work/$page.txt" && grep -qF "$page - " "$work/$page.txt" || fail "$page.1: no .TH or NAME"
 done
 while IFS= read -r message; do
-  grep -qF -- "$message" "$work/icv_writer.txt" "$work/icv_check.txt" || fail "no man page documents '$message'"
+  grep -qF -- "$message" "$work"/icv_{writer,check,tree}.txt || fail "no man page documents '$message'"
 done <"$work/messages"
 
 if command -v lintian >/dev/null; then

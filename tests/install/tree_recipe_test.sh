@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The recipe for listing a whole tree, run as the READMEs print it (and
-# icv_writer(1) too) on a staged tree
-# with repeated base names and names with spaces: the check passes, then finds a
-# changed and a missing file under their install names; a name with '=' makes
-# the run fail and write nothing.
+# icv_tree(1), icv_writer(1) too) on a staged tree with symlinks in and out, a
+# FIFO, odd names and a long path: names a list cannot hold fail the run and
+# write nothing; the check passes; each tamper, on a fresh copy, gives its
+# findings and status 2; names and symlinks that lead out of the tree never
+# read the file there.
 #
-# tree_recipe_test.sh SOURCE_DIR ICV_WRITER ICV_CHECK
+# tree_recipe_test.sh SOURCE_DIR ICV_TREE ICV_CHECK
 set -euo pipefail
 fail() { echo "FAIL: $*" >&2; exit 1; }
 recipe() { awk '/^#+ Listing a whole tree/ { on = 1 } on && /^```/ { if (code) exit; code = 1; next } code' "$1"; }
@@ -13,31 +14,76 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/icv-tree-test.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 recipe "$1/README.md" >"$work/recipe.sh"
 recipe "$1/docs/README.user.md" | diff -u "$work/recipe.sh" - || fail "the users' README prints another recipe"
-groff -man -Tascii -P-cbou "$1/docs/icv_writer.1" | sed 's/^ *//' | grep -Fx -f "$work/recipe.sh" |
-  diff -u "$work/recipe.sh" - || fail "icv_writer(1) prints another recipe"
-# The tools under the names the recipe uses.
-mkdir "$work/bin" && ln -s "$2" "$work/bin/icv_writer" && ln -s "$3" "$work/bin/icv_check"
-export PATH=$work/bin:$PATH
+for page in icv_tree icv_writer; do
+  groff -man -Tascii -P-cbou "$1/docs/$page.1" | sed 's/^ *//' | grep -Fx -f "$work/recipe.sh" |
+    diff -u "$work/recipe.sh" - || fail "$page(1) prints another recipe"
+done
+mkdir "$work/bin" && ln -s "$2" "$work/bin/icv_tree" && ln -s "$3" "$work/bin/icv_check"
+export PATH=$work/bin:$PATH LC_ALL=C
 cd "$work"
+digests() { sed -E 's/:[0-9a-f]{64}\]/:D]/'; }
 
 # Each file holds its own name, so that one read in place of another shows.
-names=("bin/my tool" etc/app.conf share/doc/a/copyright "share/doc/b c/copyright" share/doc/d/copyright)
-for name in "${names[@]}"; do mkdir -p "stage/opt/app/${name%/*}" && echo "$name" >"stage/opt/app/$name"; done
-sh -e recipe.sh >out 2>&1 || fail "the recipe: $(cat out)"
-[ "$(cat out)" = "Processed: 5, Errors: 0, NotFound: 0, AccessDenied: 0" ] || fail "the recipe printed: $(cat out)"
-printf '/opt/app/%s\n' "${names[@]}" | diff -u - <(sed -E 's/=#GOST3411_256_2012:[0-9a-f]{64}$//' hashes.lst) ||
-  fail "hashes.lst does not record the install names, in order"
+long=$(printf 'd%.0s' {1..99}); long=$(printf "$long/%.0s" {1..40})f  # 4,001 characters
+files=("bin/my tool" etc/app.conf "lib/x$(printf '\377')y" "[doc" "$long")
+for name in "${files[@]}"; do mkdir -p "$(dirname "stage/opt/app/$name")" && echo "$name" >"stage/opt/app/$name"; done
+mkdir outside && echo secret >outside/secret && cp /etc/passwd outside/
+ln -s "../bin/my tool" stage/opt/app/lib/rel && ln -s /opt/app/etc/app.conf stage/opt/app/lib/abs
+ln -s "$work/outside/secret" stage/opt/app/lib/out && ln -s ../../../../outside/secret stage/opt/app/lib/up
+ln -s none stage/opt/app/lib/dangling && ln -s loop stage/opt/app/lib/loop && ln -s ../bin stage/opt/app/lib/dir
+mkfifo stage/opt/app/lib/fifo
+left=("dir (a symlink to a directory)" "out (a symlink that leads to nothing inside the tree)"
+  "up (a symlink that leads to nothing inside the tree)" "dangling (a symlink that leads to nothing inside the tree)"
+  "loop (a symlink loop)" "fifo (neither a file nor a directory)")
+leftout=$(printf 'Left out: /opt/app/lib/%s.\n' "${left[@]}")
 
-echo changed >>"stage/opt/app/bin/my tool"
-rm "stage/opt/app/share/doc/b c/copyright"
-status=0
-tail -1 recipe.sh | sh >out 2>err || status=$?
-sed -E 's/:[0-9a-f]{64}\]/:D]/' out | diff -u - <(printf '%s\n' "File changed: /opt/app/bin/my tool [#GOST3411_256_2012:D]." \
-  "Warning: File not found: /opt/app/share/doc/b c/copyright.") || fail "the findings after a change and a removal"
-[ "$status" = 2 ] && [ "$(cat err)" = "Processed: 5, Errors: 1, NotFound: 1, AccessDenied: 0" ] ||
-  fail "status $status after a change and a removal: $(cat err)"
+# Names a list cannot hold: nothing written, status 255; left out on request.
+echo x >stage/opt/app/a=b && echo x >$'stage/opt/app/n\nl'
+status=0 && sh -e recipe.sh >out 2>err || status=$?
+[ $status = 255 ] && [ ! -s hashes.lst ] && [ ! -s out ] || fail "names a list cannot hold: status $status"
+sort err | diff -u <({ echo "$leftout"; echo "Cannot record: /opt/app/a=b (an '=' in the name)."
+  echo "Cannot record: /opt/app/n\\nl (a line break in the name)."
+  echo "Error: Names a hash list cannot hold: 2; nothing was written (--skip-unlistable leaves them out)"; } | sort) - ||
+  fail "the messages of names a list cannot hold"
+icv_tree --skip-unlistable stage 2>err | cut -d= -f1 >names && grep -qxF "Left out: /opt/app/a=b (an '=' in the name)." err ||
+  fail "--skip-unlistable: $(cat err)"
+rm stage/opt/app/a=b $'stage/opt/app/n\nl'
+icv_tree --prefix='[p' stage >out 2>err && fail "a prefix beginning with '[' was recorded"
+[ ! -s out ] && [ "$(grep -c "^Cannot record: \[p/.* (begins with '\[')\.$" err)" = 7 ] || fail "prefix '[p': $(cat err)"
 
-echo x >stage/opt/app/etc/a=b
-sh -e recipe.sh >out 2>&1 && fail "a name with '=' was recorded"
-grep -qx './opt/app/etc/a=b' out && grep -qF 'Can`t open File for reading' out && [ ! -s hashes.lst ] ||
-  fail "a name with '=': $(cat out)"
+# The round trip: the names in byte order, a symlink recorded by its file's content.
+sh -e recipe.sh >out 2>err || fail "the recipe: $(cat err)"
+[ ! -s out ] && sort err | diff -u <({ echo "$leftout"; echo "Processed: 7, Errors: 0, NotFound: 0, AccessDenied: 0, Added: 0"; } | sort) - ||
+  fail "the recipe printed: $(cat out err)"
+printf '/opt/app/%s\n' "${files[@]}" lib/abs lib/rel | sort | tee expected | diff -u - names || fail "--skip-unlistable listed other names"
+cut -d= -f1 hashes.lst | diff -u expected - || fail "hashes.lst does not record the names in byte order"
+[ "$(grep -c "$(sed -n 's|^/opt/app/lib/rel=||p' hashes.lst)" hashes.lst)" = 2 ] &&
+  [ "$(grep -c "$(sed -n 's|^/opt/app/lib/abs=||p' hashes.lst)" hashes.lst)" = 2 ] || fail "a symlink recorded another file"
+
+# Tampers, each on a fresh copy: the command, then the findings, then the summary's Errors/NotFound/Added.
+mv stage pristine
+F=/opt/app
+while IFS='|' read -r tamper expected counts; do
+  rm -rf stage && cp -a pristine stage && (cd stage/opt/app && eval "$tamper")
+  status=0 && tail -1 recipe.sh | sh >out 2>err || status=$?
+  read -r e n a <<<"$counts"
+  digests <out | diff -u <(eval "printf '%s\n' $expected") - && [ $status = 2 ] &&
+    [ "$(cat err)" = "Processed: 7, Errors: $e, NotFound: $n, AccessDenied: 0, Added: $a" ] ||
+    fail "after '${tamper:0:50}': status $status, $(cat err)"
+done <<EOF
+echo more >>etc/app.conf|"File changed: $F/etc/app.conf [#GOST3411_256_2012:D]." "File changed: $F/lib/abs [#GOST3411_256_2012:D]."|2 0 0
+: >"bin/my tool"|"File changed: $F/bin/my tool [#GOST3411_256_2012:D]." "File changed: $F/lib/rel [#GOST3411_256_2012:D]."|2 0 0
+rm "$long"|"Warning: File not found: $F/$long."|0 1 0
+echo new >etc/new.conf|"File added: $F/etc/new.conf."|0 0 1
+ln -sfn ../etc/app.conf lib/rel|"File changed: $F/lib/rel [#GOST3411_256_2012:D]."|1 0 0
+rm etc/app.conf && mkdir etc/app.conf|"File unreadable: $F/etc/app.conf (a directory)." "File unreadable: $F/lib/abs (a directory)."|2 0 0
+rm etc/app.conf && mkfifo etc/app.conf|"File unreadable: $F/etc/app.conf (a FIFO)." "File unreadable: $F/lib/abs (a FIFO)."|2 0 0
+EOF
+
+# Out of the tree nothing is read: by name, by .. or by a symlink, each digest the file's there.
+icv_tree outside | sed 's|^/passwd=|/../../../../../../../etc/passwd=|; s|^/secret=|/../outside/secret=|p
+  s|^/\.\./outside/secret=|/opt/app/lib/out=|p; s|^/opt/app/lib/out=|/opt/app/lib/up=|' >escape.lst
+status=0 && icv_check --root=pristine escape.lst >out 2>&1 || status=$?
+[ $status = 2 ] && diff -u <(printf 'Warning: File not found: %s.\n' /../../../../../../../etc/passwd /../outside/secret \
+  /opt/app/lib/out /opt/app/lib/up; echo "Processed: 4, Errors: 0, NotFound: 4, AccessDenied: 0") out ||
+  fail "a name or symlink leading out of the root: status $status"
