@@ -23,11 +23,13 @@ using namespace std::string_literals;
 
 static long array_news_before_failure = 0;  // 0: never fail
 static long live_arrays = 0;                // allocated and not yet freed
+static void* last_array = nullptr;          // the array allocated last, and its size
+static std::size_t last_array_size = 0;
 
 // clang-format off
 void* operator new[](std::size_t size) {
     if (array_news_before_failure > 0 && --array_news_before_failure == 0) throw std::bad_alloc();
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return ++live_arrays, p;
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return ++live_arrays, last_array_size = size, last_array = p;
     throw std::bad_alloc();
 }
 void operator delete[](void* p) noexcept { live_arrays -= p != nullptr, std::free(p); }
@@ -132,6 +134,10 @@ TEST(QvStr, OperationsFollowTheTableWhateverAllocationFails) {
                 array_news_before_failure = 0;
                 EXPECT_EQ(Args({result, bytes(s)}), Args({eq[1], eq[2]}))
                     << row[0] << " " << row[1];
+                // A buffer made anew holds exactly the text and its NUL.
+                bool const made = static_cast<char const*>(s) == last_array &&
+                                  kInPlace.find(' ' + row[1] + ' ') == kInPlace.npos;
+                EXPECT_EQ(made ? last_array_size : 0, made ? s.GetLength() + 1 : 0) << row[0] << " " << row[1];
                 break;
             } catch (std::bad_alloc const&) {
                 array_news_before_failure = 0;
