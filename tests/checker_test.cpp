@@ -366,9 +366,10 @@ TEST_F(Checker, CalcHashGivesUpperCaseTaggedTextOrFalse) {
     for (auto [file, alg, result] : {std::array<char const*, 3>{"abc.txt", "#MD5:", "#MD5:900150983CD24FB0D6963F7D28E17F72"},
              {"abc.txt", "$GOST3411_RFC4357:", "#GOST3411_RFC4357:B285056DBF18D7392D7677369524DD14747459ED8143997E163B2986F92FD42C"},
              {"abc.txt", "no tag", "#GOST3411_256_2012:4E2919CF137ED41EC4FB6270C61826CC4FFFB660341E0AF3688CD0626D23B481"},
-             {"gone.txt", "#MD5:", "untouched"}, {"", "#MD5:", "untouched"}}) {  // "": a directory
+             {"gone.txt", "#MD5:", "untouched"}, {"", "#MD5:", "untouched"},  // "": a directory
+             {"/dev/null", "#MD5:", "#MD5:D41D8CD98F00B204E9800998ECF8427E"}}) {  // a device is read
         std::string text = "untouched";
-        bool const read = HashFileChecker::CalcHash(dir / file, alg, text);
+        bool const read = HashFileChecker::CalcHash(file[0] == '/' ? file : dir / file, alg, text);
         EXPECT_EQ(read, std::string(result) != "untouched") << file;
         EXPECT_EQ(text, result) << file;
     }
