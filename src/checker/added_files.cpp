@@ -1,12 +1,9 @@
 #include "checker/added_files.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <random>
 
+#include "checker/rooted_open.h"
 #include "checker/tree_walk.h"
 #include "hash/hash.h"
 
@@ -99,19 +96,10 @@ bool RecordedNames::Contains(std::string_view absoluteName) const {
 
 void FindAddedFiles(std::string const& start, RecordedNames const& names, std::ostream& out,
                     Verdict& verdict, CheckOptions const& options) {
-    std::string const root = options.root.empty() ? "/" : options.root;
-    int const rootFd = ::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (rootFd < 0) {
-        int const err = errno;
-        throw FileIOException(root.c_str(), "Can`t open File for reading.", err);
-    }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } const closer{rootFd};
+    RootDirectory const root(options.root, true);
     std::string const from = RecordedNames::Normal(start, "/");
     std::string name;
-    WalkTree(rootFd, from.substr(1), [&](TreeEntry const& entry) {
+    WalkTree(root.Fd(), from.substr(1), [&](TreeEntry const& entry) {
         if (entry.kind != TreeEntry::File && entry.kind != TreeEntry::LinkToFile) return;
         name.assign(1, '/').append(entry.path);
         char const* const unlistable = UnlistableReason(name);

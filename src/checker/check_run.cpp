@@ -1,8 +1,6 @@
 // The check: every record of a hash list recomputed with the algorithm its
 // tag names, findings reported in record order as soon as they are known.
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -14,6 +12,7 @@
 #include "checker/block_reader.h"
 #include "checker/engine.h"
 #include "checker/progress_scope.h"
+#include "checker/rooted_open.h"
 
 namespace HashFileChecker {
 
@@ -40,29 +39,6 @@ std::string UnreadableReason(std::exception_ptr failure) {
         }
     }
 }
-
-// The directory every name is resolved in, open while a check runs; none
-// without a root.
-class RootDirectory {
-public:
-    explicit RootDirectory(std::string const& root) {
-        if (root.empty()) return;
-        fd_ = ::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        if (fd_ < 0) {
-            int const err = errno;
-            throw FileIOException(root.c_str(), "Can`t open File for reading.", err);
-        }
-    }
-    ~RootDirectory() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    RootDirectory(RootDirectory const&) = delete;
-    RootDirectory& operator=(RootDirectory const&) = delete;
-    int Fd() const { return fd_; }
-
-private:
-    int fd_ = -1;
-};
 
 // Each record's file recomputed with the algorithm its digest text names and
 // compared; the findings counted and handed on in record order.

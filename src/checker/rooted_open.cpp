@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "checker/hashfile_checker.h"
+
 #ifndef SYS_openat2
 #define SYS_openat2 437  // the same number on every architecture that has it
 #endif
@@ -207,6 +209,20 @@ void UseOwnRootResolver(bool own) {
 
 bool KernelResolvesInRoot() {
     return kernelWorks();
+}
+
+RootDirectory::RootDirectory(std::string const& path, bool emptyIsSlash) {
+    if (path.empty() && !emptyIsSlash) return;
+    char const* const name = path.empty() ? "/" : path.c_str();
+    fd_ = ::open(name, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0) {
+        int const err = errno;
+        throw FileIOException(name, "Can`t open File for reading.", err);
+    }
+}
+
+RootDirectory::~RootDirectory() {
+    if (fd_ >= 0) ::close(fd_);
 }
 
 }  // namespace HashFileChecker

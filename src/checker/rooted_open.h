@@ -1,6 +1,8 @@
 // Opening a name inside a directory tree as if that directory were "/".
 #pragma once
 
+#include <string>
+
 namespace HashFileChecker {
 
 // Opens name as if the directory rootFd were "/": an absolute name, and every
@@ -21,6 +23,21 @@ namespace HashFileChecker {
 // inside the root; ours needs a descriptor per directory level of the name (EMFILE
 // when they run out).
 int OpenInRoot(int rootFd, char const* name, int flags);
+
+// A directory every name of a run is resolved in, open while it lives (O_PATH);
+// none (Fd() -1) for an empty path, unless emptyIsSlash. Throws the open failure
+// as FileIOException with the path.
+class RootDirectory {
+public:
+    explicit RootDirectory(std::string const& path, bool emptyIsSlash = false);
+    ~RootDirectory();
+    RootDirectory(RootDirectory const&) = delete;
+    RootDirectory& operator=(RootDirectory const&) = delete;
+    int Fd() const { return fd_; }
+
+private:
+    int fd_ = -1;
+};
 
 // For tests: true makes every later OpenInRoot use our own resolver, false
 // gives back the one chosen for the process.
