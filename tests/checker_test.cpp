@@ -358,6 +358,14 @@ TEST_F(Checker, EachFindingHasItsLineCountersAndResult) {
         EXPECT_EQ(counted.Processed, 5000u);
         EXPECT_EQ(lines.str(), changed < 0 ? "" : "File changed: " + dir / "abc [#MD5:900150983cd24fb0d6963f7d28e17f72].\n");
     }
+    // The path form's lines: of kHashListLine characters read, one more ends the list there.
+    std::string const digest = "=" + Record('m').HashText + "\n";
+    for (std::size_t size : {kHashListLine, kHashListLine + 1}) {
+        dir.write("list", "a" + digest + std::string(size + 1 - digest.size(), 'n') + digest + "b" + digest);
+        std::list<FileHashPair> records;
+        EXPECT_EQ(LoadHashList((dir / "list").c_str(), records), size > kHashListLine ? 2u : 0u);
+        EXPECT_EQ(records.size(), size > kHashListLine ? 1u : 3u);
+    }
 }
 
 TEST_F(Checker, CalcHashGivesUpperCaseTaggedTextOrFalse) {
