@@ -19,16 +19,20 @@ namespace {
     throw FileIOException(fileName, message, static_cast<unsigned>(err));
 }
 
+// Opens a file to read without blocking, below the root when there is one.
+int OpenToRead(int rootFd, char const* fileName) {
+    int const flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+    return rootFd == -1 ? file_access::open(fileName, flags)
+                        : file_access::openInRoot(rootFd, fileName, flags);
+}
+
 }  // namespace
 
 NotRegularFile::NotRegularFile(char const* fileName, mode_t type)
     : FileIOException(fileName, "File read error", S_ISDIR(type) ? EISDIR : 0), Type(type) {}
 
 BlockReader::BlockReader(int rootFd, char const* fileName, bool regularOnly)
-    : name_(fileName), fd_(-1), size_(0), remaining_(0) {
-    int const flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
-    fd_ = rootFd == -1 ? file_access::open(fileName, flags)
-                       : file_access::openInRoot(rootFd, fileName, flags);
+    : name_(fileName), fd_(OpenToRead(rootFd, fileName)), size_(0), remaining_(0) {
     if (fd_ < 0) Fail(fileName, "Can`t open File for reading.");
     try {
         // A directory is refused the same way on every filesystem (some
