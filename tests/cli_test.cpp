@@ -271,6 +271,9 @@ std::vector<int> TerminatingSignals() {
 #if defined(__SANITIZE_THREAD__)
                                   32, 33,  // ThreadSanitizer's own thread takes the C library's two
 #endif
+#if defined(ICV_TOOL_LAUNCHER)  // the emulator keeps the fault signals and the last two for itself
+                                  SIGILL, SIGFPE, SIGSEGV, SIGRTMAX - 1, SIGRTMAX,
+#endif
     };
     std::vector<int> held;
     for (int sig = 1; sig <= SIGRTMAX; ++sig)
