@@ -4,7 +4,10 @@
 // place of the library's, and every test checks that no file is left open.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -272,6 +275,8 @@ FileHashPair Record(char kind) {
         case 'u': return {"abc", "#SHA1:00", ""};
         case 'f': return {"sub", abc, ""};
         case 'p': return {"fifo", abc, ""};
+        case 's': return {"sock", abc, ""};
+        case 'v': return {"null", abc, ""};
         default: return {std::string("gone\0tail", 9), abc, ""};
     }
 }
@@ -301,6 +306,7 @@ CheckRow const kCheckRows[] = {
     {"fpm", false, true, true, -1, {3, 2, 0, 0}, "File unreadable: sub (a directory).\nFile unreadable: fifo (a FIFO).\n"},
     {"fm", true, true, true, -1, {1, 1, 0, 0}, "File unreadable: sub (a directory).\n"},
     {"pm", false, true, false, 1, {1, 0, 0, 0}, ""},
+    {"vsm", false, true, true, -1, {3, 2, 0, 0}, "File unreadable: null (a device).\nFile unreadable: sock (a socket).\n"},
 };
 
 // Each kind of record alone and with stopOnError: result, counters, lines, the
@@ -309,9 +315,18 @@ TEST_F(Checker, EachFindingHasItsLineCountersAndResult) {
     dir.write("abc", "abc");
     dir.write("sub/x", "");
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+    sockaddr_un address = {AF_UNIX, {}};
+    std::string const sock = dir / "sock";
+    sock.copy(address.sun_path, sizeof address.sun_path - 1);
+    int const listening = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    // As root, on a filesystem that allows devices.
+    bool const device = mknod((dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 &&
+                        close(::open((dir / "null").c_str(), O_RDONLY)) == 0;
     HashFileChecker::CheckOptions options;
     options.root = dir.path();
     for (auto const& row : kCheckRows) for (bool handed : {false, true}) {
+        if (!device && row.records[0] == 'v') continue;
         std::list<FileHashPair> records;
         for (char const* kind = row.records; *kind; ++kind) records.push_back(Record(*kind));
         options.stopOnError = row.stopOnError;
@@ -346,6 +361,7 @@ TEST_F(Checker, EachFindingHasItsLineCountersAndResult) {
                 << what;
         }
     }
+    close(listening);
     // A list longer than the window in which it is read, the changed record in
     // the first window, the last or none: every record checked, one result.
     for (int changed : {0, 4999, -1}) {
