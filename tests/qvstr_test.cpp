@@ -161,4 +161,5 @@ TEST(QvStr, ConstructionImplicitFromNumbersAndConcatenation) {
         {QvStr("abc", 5), "abc\0\0"s}, {QvStr(QvStr("abc", 5)), "abc\0\0"s}};
     // clang-format on
     for (auto const& [s, want] : rows) EXPECT_EQ(bytes(s), want);
+    EXPECT_EQ((QvStr("abc", 5), last_array_size), 6u);  // exactly the count and a NUL
 }

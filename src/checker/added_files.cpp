@@ -74,9 +74,6 @@ struct KeyIterator {
     bool operator==(KeyIterator const& o) const { return i == o.i; }
     bool operator!=(KeyIterator const& o) const { return i != o.i; }
     bool operator<(KeyIterator const& o) const { return i < o.i; }
-    bool operator>(KeyIterator const& o) const { return i > o.i; }
-    bool operator<=(KeyIterator const& o) const { return i <= o.i; }
-    bool operator>=(KeyIterator const& o) const { return i >= o.i; }
 };
 
 }  // namespace

@@ -10,7 +10,7 @@ Action ReadCommandLine(int argc, char** argv, std::initializer_list<option> opti
     std::vector<option> all(options);
     all.push_back({"help", no_argument, nullptr, Help});
     all.push_back({"version", no_argument, nullptr, Version});
-    all.push_back({nullptr, 0, nullptr, 0});
+    all.push_back(option{});  // the end
     bool bad = false, help = false, version = false;
     opterr = 0;  // the caller prints the usage
     for (int c; (c = getopt_long(argc, argv, "", all.data(), nullptr)) != -1;) {
