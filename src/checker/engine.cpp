@@ -117,7 +117,7 @@ public:
     }
 
     void Run() {
-        bool busy[2] = {lanes_ > 0 && Refill(lane_[0]), lanes_ > 1 && Refill(lane_[1])};
+        bool busy[2] = {Refill(lane_[0]), lanes_ > 1 && Refill(lane_[1])};
         while (busy[0] || busy[1]) {
             // Side by side as far as both lanes have bytes and their calculators
             // pair, the rest alone.
