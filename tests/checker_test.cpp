@@ -238,7 +238,8 @@ TEST_F(Checker, MoreFilesThanCoresAreReadTwoAtATime) {
     EXPECT_EQ(run.firstPieces, (std::vector<unsigned long>{65536, 4464}));
 }
 
-// The list goes out in blocks of 1 MiB: lines of 128 bytes, 8191, 8192 and 8193 of them.
+// The list goes out in blocks of 1 MiB, its size known before: lines of 128 bytes, 8191,
+// 8192 and 8193 of them.
 TEST_F(Checker, TheHashRunWritesBlocksOfOneMebibyte) {
     dir.write("a", "abc");
     for (std::size_t lines : {8191, 8192, 8193}) {
@@ -251,6 +252,7 @@ TEST_F(Checker, TheHashRunWritesBlocksOfOneMebibyte) {
         run.Write([&](char const*, std::size_t size) { blocks.push_back(size); });
         std::vector<std::size_t> const whole{128 * lines}, two{1 << 20, 128};
         EXPECT_EQ(blocks, lines < 8193 ? whole : two);
+        EXPECT_EQ(run.OutputSize(), 128 * lines);  // what is reserved and checked against a limit
     }
 }
 
