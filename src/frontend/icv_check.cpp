@@ -88,7 +88,7 @@ public:
         if (progress_) progress_->Started(total);
         for (std::size_t i = 0; i < command_.lists.size(); ++i) Check(command_.lists[i], scanned[i]);
         if (progress_) progress_->Finished();
-        if (records_ == 0) throw std::runtime_error("HashList holds no records to check");
+        if (!anyRecord_) throw std::runtime_error("HashList holds no records to check");
         if (command_.complete) {
             names_.Seal();
             std::string const below = HashFileChecker::RecordedNames::Normal(command_.completeBelow, cwd_);
@@ -183,7 +183,7 @@ private:
 
     void CheckWindow(std::list<FileHashPair> const& window, bool uncounted) {
         if (uncounted && progress_) progress_->AddFiles(window.size());
-        records_ += window.size();
+        anyRecord_ = true;
         if (command_.complete)
             for (FileHashPair const& record : window) names_.Add(record.FileName, cwd_);
         HashFileChecker::CheckFiles(window, discard_, verdict_, options_);
@@ -208,7 +208,7 @@ private:
     frontend::LineOutput out_{STDOUT_FILENO};
     std::ostream discard_{nullptr};
     frontend::LineChecks checks_;
-    std::size_t records_ = 0;
+    bool anyRecord_ = false;  // some list held a record
     HashFileChecker::RecordedNames names_;  // with --complete
     std::string cwd_ = "/";                 // where relative names are read from
 };
