@@ -147,7 +147,6 @@ private:
         std::unique_ptr<HashListReader> const reader(
             list == "-" ? new HashListReader(std::cin, "-", kLongHashListLine)
                         : new HashListReader(list.c_str(), kLongHashListLine));
-        bool formatError = false;
         std::size_t tooLong = 0;
         auto const accept = [&](HashListReader::Kind kind, FileHashPair const&) {
             if (kind == HashListReader::TooLong) tooLong = reader->LineNumber();
@@ -157,10 +156,7 @@ private:
                 Report(list, reader->LineNumber(), reason);
                 return false;
             }
-            if (kind == HashListReader::Unsplit) {
-                formatError = true;
-                HashFileChecker::ThrowFormatError(list.c_str());
-            }
+            if (kind == HashListReader::Unsplit) HashFileChecker::ThrowFormatError(list.c_str());
             return true;
         };
         std::list<FileHashPair> window;
@@ -170,9 +166,9 @@ private:
             try {
                 more = HashFileChecker::ReadWindow(*reader, window, accept);
             } catch (HashFileChecker::FileIOException const&) {
-                // A list read once has its format error where it stands: the
-                // records before it are checked first.
-                if (formatError && !window.empty()) CheckWindow(window, !scanned);
+                // A list read once has its format or read error where it
+                // stands: the records before it are checked first.
+                if (!window.empty()) CheckWindow(window, !scanned);
                 throw;
             }
             if (!more) break;
