@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <fstream>
 #include <memory>
+#include <vector>
 
 #include "checker/hashfile_checker.h"
 
@@ -14,15 +15,15 @@ namespace HashFileChecker {
 
 namespace {
 
-// Reads a text file a line at a time, each of at most maxLine characters. Failures to read are thrown with the given message and
-// the error number.
+// Reads a text file a line at a time, each of at most maxLine characters.
+// Failures to read are thrown with the given message and the error number.
 class LineReader {
 public:
-    LineReader(std::istream& in, std::size_t maxLine) : in_(in), line_(new char[maxLine + 1]), max_(maxLine) {}
+    LineReader(std::istream& in, std::size_t maxLine) : in_(in), line_(maxLine + 1) {}
 
     enum Result { Line, TooLong, End };
     Result Read(char const* path, char const* readError) {
-        in_.getline(line_.get(), static_cast<std::streamsize>(max_ + 1));
+        in_.getline(line_.data(), static_cast<std::streamsize>(line_.size()));
         if (!in_.fail()) {
             // The newline, when there was one, was read but not kept.
             size_ = static_cast<std::size_t>(in_.gcount()) - (in_.eof() ? 0 : 1);
@@ -35,13 +36,12 @@ public:
         return in_.eof() ? End : TooLong;
     }
     // The line read last: Size() characters, NULs among them.
-    char const* Text() const { return line_.get(); }
+    char const* Text() const { return line_.data(); }
     std::size_t Size() const { return size_; }
 
 private:
     std::istream& in_;
-    std::unique_ptr<char[]> line_;
-    std::size_t max_;
+    std::vector<char> line_;  // the longest line and its NUL
     std::size_t size_ = 0;
 };
 
