@@ -21,7 +21,7 @@ std::string RecordedNames::Normal(std::string_view name, std::string const& cwd)
         std::size_t const end = std::min(name.find('/', at), name.size());
         std::string_view const part = name.substr(at, end - at);
         if (part == "..")
-            normal.resize(normal.rfind('/') == std::string::npos ? 0 : normal.rfind('/'));
+            normal.resize(normal.empty() ? 0 : normal.rfind('/'));  // never above "/"
         else if (!part.empty() && part != ".")
             normal.append(1, '/').append(part);
         at = end + 1;
